@@ -1,0 +1,80 @@
+// Row kernels of the key composite: the plain loop and an AVX2 version.
+//
+// The AVX2 version handles eight pixels at a time. Runs that are wholly opaque or wholly
+// transparent (the common case in captions) take short cuts; mixed keys go through the full
+// formula with exact integer results: d·a/255 uses (x + 1 + (x >> 8)) >> 8, exact for
+// x ≤ 65534, and the division by k uses a correctly rounded float division, whose truncation
+// is exact because the numerator is below 65026 and a quotient that is not whole lies at
+// least 1/255 away from the next integer.
+#include "framebuffer/kernels/composite.h"
+
+#include <immintrin.h>
+
+#include "core/simd.h"
+
+namespace zk {
+
+void composite_row_ref(std::uint32_t* dst, const std::uint32_t* src, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) dst[i] = key_composite(src[i], dst[i]);
+}
+
+__attribute__((target("avx2"))) void composite_row_avx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t n)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i k255 = _mm256_set1_epi32(255);
+    const __m256i one = _mm256_set1_epi32(1);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i a = _mm256_srli_epi32(s, 24);
+        const __m256i opaque = _mm256_cmpeq_epi32(a, k255);
+        if (_mm256_movemask_epi8(opaque) == -1) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), s);
+            continue;
+        }
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
+        const __m256i dk = _mm256_srli_epi32(d, 24);
+        const __m256i clear = _mm256_cmpeq_epi32(a, zero);
+        // a = 0: take S only where d = 0 and S != 0.
+        const __m256i take_s_clear = _mm256_andnot_si256(_mm256_cmpeq_epi32(s, zero), _mm256_cmpeq_epi32(dk, zero));
+        const __m256i result_clear = _mm256_blendv_epi8(d, s, take_s_clear);
+        if (_mm256_movemask_epi8(clear) == -1) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), result_clear);
+            continue;
+        }
+
+        // 0 < a < 255 (lanes with other keys are replaced below).
+        const __m256i da = _mm256_mullo_epi32(dk, a);
+        const __m256i da255 = _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(da, one), _mm256_srli_epi32(da, 8)), 8);
+        const __m256i t = _mm256_sub_epi32(dk, da255);
+        __m256i k = _mm256_add_epi32(t, a);
+        // Keep k non-zero in lanes whose result is not used.
+        k = _mm256_max_epi32(k, one);
+        const __m256 kf = _mm256_cvtepi32_ps(k);
+        const __m256i mask8 = _mm256_set1_epi32(0xFF);
+        __m256i out = _mm256_slli_epi32(k, 24);
+        for (int shift = 0; shift < 24; shift += 8) {
+            const __m256i dc = _mm256_and_si256(_mm256_srli_epi32(d, shift), mask8);
+            const __m256i sc = _mm256_and_si256(_mm256_srli_epi32(s, shift), mask8);
+            const __m256i num = _mm256_add_epi32(_mm256_mullo_epi32(dc, t), _mm256_mullo_epi32(sc, a));
+            const __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(num), kf));
+            out = _mm256_or_si256(out, _mm256_slli_epi32(q, shift));
+        }
+        out = _mm256_blendv_epi8(out, s, opaque);
+        out = _mm256_blendv_epi8(out, result_clear, clear);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), out);
+    }
+    for (; i < n; ++i) dst[i] = key_composite(src[i], dst[i]);
+}
+
+void composite_row(std::uint32_t* dst, const std::uint32_t* src, std::size_t n)
+{
+    if (simd_avx2_enabled()) {
+        composite_row_avx2(dst, src, n);
+    } else {
+        composite_row_ref(dst, src, n);
+    }
+}
+
+} // namespace zk

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the release build, the address and
+# undefined-behaviour sanitizer build, the thread-sanitizer build of the threaded tests, and
+# a short libFuzzer run of every fuzz target on its corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+run() {
+  local preset=$1
+  echo "=== $preset ==="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+}
+
+run release
+run asan
+run tsan
+run fuzz
+echo "=== all tests passed ==="
