@@ -62,7 +62,14 @@ CSize LoadedImage::size()
 
 bool load_image(const std::string& path, LoadedImage& out)
 {
-    return out.file().LoadImage(CString(path)) == 0;
+    // The file layer's errors are meant to be caught inside the library; should one slip
+    // through, a picture that cannot be read is still only a failed load.
+    try {
+        return out.file().LoadImage(CString(path)) == 0;
+    } catch (...) {
+        out.file().DeleteImage();
+        return false;
+    }
 }
 
 CSize probe_image_size(const std::string& path)
@@ -76,7 +83,13 @@ bool save_image_replacing(CKrFrameBuffer& image, const std::string& path, int fo
 {
     if (image.IsBuffer() == 1) return false;
     const std::string temp = temporary_name(path);
-    if (!save_to(image, temp, format)) {
+    bool saved = false;
+    try {
+        saved = save_to(image, temp, format);
+    } catch (...) {
+        saved = false;
+    }
+    if (!saved) {
         ::unlink(temp.c_str());
         return false;
     }

@@ -7,6 +7,8 @@
 
 #include "batch/batch_mode.h"
 #include "converter_test_support.h"
+#include "core/image_io.h"
+#include "imagefile/img_file.h"
 
 namespace {
 
@@ -82,6 +84,49 @@ TEST(BatchMode, RefusesBadCommandLinesWithStatusTwo)
     const BatchRun empty = run({"--batch", "--src", src, "--dst", dst});
     EXPECT_EQ(empty.status, vmbatch::kAllConverted);
     EXPECT_NE(empty.out.find("No pictures"), std::string::npos);
+}
+
+TEST(BatchMode, ConvertsAFolderAndCountsFailures)
+{
+    const std::string src = vt::fresh_dir("batch-run-src");
+    const std::string dst = vt::fresh_dir("batch-run-dst");
+    CKrFrameBuffer hd(1920, 1080, 1);
+    hd.ClearCol(0xFF00FF00u);
+    CKrFrameBuffer small(100, 50, 1);
+    small.ClearCol(0x80FF0000u);
+    for (auto [name, fb] : {std::pair{"hd.tga", &hd}, std::pair{"small.BMP", &small}, std::pair{"s2.pct", &small}}) {
+        CImgFile f;
+        ASSERT_EQ(f.SaveImage(fb, CString(src + "/" + name)), 0) << name;
+    }
+    vt::write_file(src + "/broken.jpg", "no picture here");
+    vt::write_file(src + "/notes.txt", "ignored");
+    const std::string ini = zt::temp_path("batch-Velmora.INI");
+    vt::write_file(ini, "[GENERAL]\nW2=360\nH2=243\nCUTX2=240\nCUTW2=1440\nCUTH2=1080\nFILTER2=9\nKEY2=1\n");
+
+    const BatchRun r = run({"--batch", "--src", q(src), "--dst", q(dst), "--preset", "2", "--ini", q(ini), "--format",
+                            "tga-raw"});
+    EXPECT_EQ(r.status, vmbatch::kSomeFailed) << r.out << r.err;
+    EXPECT_NE(r.out.find("3 of 4 converted, 1 failed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("broken.jpg -> " + dst + "/broken.tga: failed: 画像の読込に失敗しました。"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(vm::probe_image_size(dst + "/hd.tga"), CSize(360, 243));
+    EXPECT_EQ(vm::probe_image_size(dst + "/small.tga"), CSize(360, 243));
+    EXPECT_EQ(vm::probe_image_size(dst + "/s2.tga"), CSize(360, 243));
+    // Preset 2 asks for key mode 1: the half-keyed picture went onto opaque black.
+    vm::LoadedImage out;
+    ASSERT_TRUE(vm::load_image(dst + "/small.tga", out));
+    EXPECT_EQ(zt::px(*out.image(), 10, 10) >> 24, 0xFFu);
+
+    // Named files, an explicit treatment, and a name that is not a picture type.
+    const BatchRun named = run({"--batch", "--src", q(src), "--dst", q(dst), "--aspect", "widen", "--format", "jpg",
+                                "small.BMP", "notes.txt"});
+    EXPECT_EQ(named.status, vmbatch::kSomeFailed);
+    EXPECT_NE(named.out.find("notes.txt -> " + dst + "/notes.jpg: failed: not a .tga"), std::string::npos) << named.out;
+    EXPECT_EQ(vm::probe_image_size(dst + "/small.jpg"), CSize(112, 50));
+
+    const BatchRun ok = run({"--batch", "--src", q(src), "--dst", q(dst), "--size", "72x48", "hd.tga"});
+    EXPECT_EQ(ok.status, vmbatch::kAllConverted) << ok.out << ok.err;
+    EXPECT_EQ(vm::probe_image_size(dst + "/hd.tga"), CSize(72, 48));
 }
 
 TEST(BatchMode, TellsBatchFromWindowCommandLines)

@@ -17,6 +17,7 @@
 
 #include "../converter_test_support.h"
 #include "core/velmora_doc.h"
+#include "imagefile/img_file.h"
 #include "ui/custom_setting_dlg.h"
 #include "ui/main_frame.h"
 #include "ui/make_folder_dlg.h"
@@ -65,6 +66,7 @@ private slots:
     void formControlsSitWhereTheyWereDesigned();
     void mainWindowIsFixedAtTheTopLeft();
     void startUpListsTheFoldersWhenTheSettingsAskForIt();
+    void selectedRowsAreConvertedAndListed();
     void convertWithNothingSelectedSaysSo();
     void convertWithoutDestinationStopsTheRun();
     void customCancelRestoresTheLastConfirmedChoice();
@@ -179,6 +181,43 @@ void WindowTest::startUpListsTheFoldersWhenTheSettingsAskForIt()
     QCOMPARE(vmui::find_control_as<QLineEdit>(&frame, 1300)->text(), QString::fromStdString(src) + "/");
     QCOMPARE(QString::fromStdString(frame.GetDocument()->m_strDstBasePath.str()), QString::fromStdString(dst) + "/");
     QVERIFY(boxes.texts.empty());
+}
+
+void WindowTest::selectedRowsAreConvertedAndListed()
+{
+    const std::string src = vt::fresh_dir("ui-convert-src");
+    const std::string dst = vt::fresh_dir("ui-convert-dst");
+    CKrFrameBuffer pic(64, 48, 1);
+    pic.ClearCol(0xFF4080C0u);
+    for (const char* name : {"a.bmp", "b.tga", "c.jpg"}) {
+        CImgFile f;
+        QCOMPARE(f.SaveImage(&pic, CString(src + "/" + name)), 0);
+    }
+    const QString ini = ini_with(QStringLiteral("convert.INI"),
+                                 QStringLiteral("[GENERAL]\nPATHFLG=1\nSRCPATH=%1\nDSTPATH=%2\n")
+                                     .arg(QString::fromStdString(src), QString::fromStdString(dst)));
+    vt::MessageRecorder boxes;
+    CMainFrame frame(ini.toStdString());
+    auto* list = vmui::find_control_as<QTreeWidget>(&frame, 1340);
+    QCOMPARE(list->topLevelItemCount(), 3);
+    QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("64×48"));
+    // Rows in listing order: b.tga, a.bmp, c.jpg. Convert the BMP and the JPEG to "TGA(非)",
+    // widened.
+    QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("a.bmp"));
+    list->topLevelItem(1)->setSelected(true);
+    list->topLevelItem(2)->setSelected(true);
+    click(&frame, 1346);
+    click(&frame, 1322);
+    click(&frame, 1325);
+    QCOMPARE(boxes.texts, (std::vector<std::string>{"変換処理が終了しました。"}));
+    QCOMPARE(CVelmoraDoc::GetImageSize(CString(dst + "//a.tga")), CSize(72, 48));
+    QCOMPARE(CVelmoraDoc::GetImageSize(CString(dst + "//c.tga")), CSize(72, 48));
+    auto* out = vmui::find_control_as<QTreeWidget>(&frame, 1341);
+    QCOMPARE(out->topLevelItemCount(), 2);
+    QCOMPARE(out->topLevelItem(0)->text(0), QStringLiteral("a.tga"));
+    QCOMPARE(out->topLevelItem(0)->text(3), QStringLiteral("72×48"));
+    QVERIFY(!frame.GetView()->m_bConverted);
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void WindowTest::convertWithNothingSelectedSaysSo()
