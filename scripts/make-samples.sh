@@ -23,7 +23,7 @@ convert -size 320x240 gradient:'#3060c0-#f0d080' \
   \( -size 320x240 radial-gradient:'#ffffff80-#00000000' \) -compose over -composite \
   -font "$font" -pointsize 28 -fill '#202020' -gravity south -annotate +0+12 'BMP 見本' \
   -alpha off -type TrueColor BMP3:samples/landscape.bmp
-convert -size 640x480 plasma:'#208040-#c0e0ff' -seed 7 -blur 0x2 \
+convert -seed 7 -size 640x480 plasma:'#208040-#c0e0ff' -blur 0x2 \
   -font "$font" -pointsize 40 -fill white -gravity northwest -annotate +20+20 '640×480 JPEG' \
   -quality 85 samples/garden.jpg
 
