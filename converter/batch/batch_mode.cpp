@@ -272,8 +272,9 @@ int RunBatch(const QStringList& arguments, std::FILE* out, std::FILE* err)
             const vm::ListResult r = vm::list_folder(o.src.toStdString(), ext, nullptr,
                                                      [&names](const vm::ListRow& row) { names.push_back(row.name); });
             if (r != vm::ListResult::Done) {
+                const QString why = messages.empty() ? QStringLiteral("listing failed") : one_line(messages.back());
                 print(err, QStringLiteral("Velmora: %1 (%2 files of %3 not all listed)\n")
-                               .arg(one_line(messages.back()), QString::fromLatin1(ext), o.src));
+                               .arg(why, QString::fromLatin1(ext), o.src));
                 ++failed;
             }
         }
