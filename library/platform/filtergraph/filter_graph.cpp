@@ -143,18 +143,28 @@ void FilterGraph::show_position(double seconds)
     put_CurrentPosition(seconds);
 }
 
-void FilterGraph::hold_timeline(bool hold)
+void FilterGraph::hold_timeline()
 {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (hold == held_) return;
-    if (hold) {
-        pos_base_ = position_locked();
-        held_ = true;
-        disarm_completion_locked();
-    } else {
-        held_ = false;
-        rebase_locked(pos_base_);
+    if (held_) return;
+    pos_base_ = position_locked();
+    held_ = true;
+    disarm_completion_locked();
+}
+
+void FilterGraph::release_timeline(bool complete)
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (!held_) return;
+    held_ = false;
+    if (complete && state_ == State_Running) {
+        REFERENCE_TIME now;
+        if (clock_now(now)) run_start_ = now;
+        completed_ = true;
+        post_event(EC_COMPLETE, S_OK, 0);
+        return;
     }
+    rebase_locked(pos_base_);
 }
 
 void FilterGraph::post_event(LONG code, LONG_PTR param1, LONG_PTR param2)
@@ -210,7 +220,7 @@ bool FilterGraph::clock_now(REFERENCE_TIME& now)
 double FilterGraph::position_locked()
 {
     REFERENCE_TIME now;
-    if (state_ != State_Running || held_ || !clock_now(now)) return pos_base_;
+    if (state_ != State_Running || held_ || completed_ || !clock_now(now)) return pos_base_;
     const double elapsed = now > run_start_ ? static_cast<double>(now - run_start_) / kUnitsPerSecond : 0.0;
     return std::min(pos_base_ + elapsed * rate_, std::max(stop_locked(), pos_base_));
 }

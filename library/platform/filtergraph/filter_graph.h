@@ -38,7 +38,10 @@ public:
     // Moves the position as put_CurrentPosition does (the frame at `seconds` is shown).
     virtual void show_position(double seconds) = 0;
     // While held, the position does not follow the clock and nothing completes.
-    virtual void hold_timeline(bool hold) = 0;
+    virtual void hold_timeline() = 0;
+    // Lets the position follow the clock again; with `complete`, a running graph instead
+    // ends where it stands and queues EC_COMPLETE, as a stream that was cut off.
+    virtual void release_timeline(bool complete) = 0;
     virtual void post_event(LONG code, LONG_PTR param1, LONG_PTR param2) = 0;
     virtual ComPtr<IReferenceClock> sync_clock() = 0;
 
@@ -167,7 +170,8 @@ private:
     double graph_duration() override;
     double graph_position() override;
     void show_position(double seconds) override;
-    void hold_timeline(bool hold) override;
+    void hold_timeline() override;
+    void release_timeline(bool complete) override;
     void post_event(LONG code, LONG_PTR param1, LONG_PTR param2) override;
     ComPtr<IReferenceClock> sync_clock() override;
 
