@@ -323,7 +323,10 @@ void CMQFilterGraph::TransportLoop()
         if (FAILED(monitor->Register(client.c_str(), &cookie))) monitor.reset();
     }
     const HANDLE both[2] = {m_hActiveEvent, m_hGraphEvent};
-    for (;;) {
+    // The flag is looked at before every wait as well as after it: KillTransportThread sets it
+    // before it sets the two events, and a handler that resets ACTIVE, or a GetEvent that
+    // clears the graph's handle, may undo those signals just after they were given.
+    while (!m_bKillTransport) {
         // A wait that fails (a handle gone) ends the thread rather than spinning on it.
         if (WaitForMultipleObjects(2, both, TRUE, INFINITE) == WAIT_FAILED) break;
         if (m_bKillTransport) break;
@@ -1155,10 +1158,10 @@ HRESULT CMQFilterGraph::FilterGraphShuttleTick()
     ULONGLONG steps = 0;
     if (m_dTimePerStep != 0.0) {
         // The remainder stays in the last tick time, so the frames moved follow the clock
-        // however late or early the ticks come. The small allowance absorbs rounding in the
-        // step length (a frame of 60000/1001 video is not a whole number of units).
-        const double elapsed = static_cast<double>(now - m_rtLastTick);
-        const double n = elapsed > 0 ? std::floor(elapsed / m_dTimePerStep + 1e-6) : 0.0;
+        // however late or early the ticks come. One unit of allowance absorbs the rounding of
+        // clock times to whole units (a field of 60000/1001 video is not a whole number of them).
+        const double elapsed = static_cast<double>(now - m_rtLastTick) + 1.0;
+        const double n = elapsed > 0 ? std::floor(elapsed / m_dTimePerStep) : 0.0;
         steps = static_cast<ULONGLONG>(n);
         m_rtLastTick += static_cast<REFERENCE_TIME>(std::llround(n * m_dTimePerStep));
     } else {

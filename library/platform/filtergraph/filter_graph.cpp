@@ -537,18 +537,16 @@ HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LO
                 *param2 = e.param2;
                 return S_OK;
             }
+            // The handle says whether events are queued; somebody may have set it by hand.
+            ResetEvent(event_handle_);
         }
         DWORD wait = INFINITE;
         if (!forever) {
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            if (ms <= 0 && milliseconds != 0) {
-                wait = 0;
-            } else {
-                wait = ms > 0 ? static_cast<DWORD>(ms) : 0;
-            }
+            wait = ms > 0 ? static_cast<DWORD>(ms) : 0;
         }
         if (WaitForSingleObject(event_handle_, wait) != WAIT_OBJECT_0) {
-            // One last look before giving up: another reader may have raced us to the handle.
+            // One last look before giving up: an event may have come just as the time ran out.
             std::lock_guard<std::recursive_mutex> guard(lock_);
             if (events_.empty()) {
                 *code = 0;

@@ -24,15 +24,16 @@ namespace {
 
 thread_local DWORD t_last_error = 0;
 
+// Never destroyed: a thread still waiting when the process exits must not find them gone.
 std::mutex& wait_lock()
 {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 std::condition_variable& wait_signal()
 {
-    static std::condition_variable cv;
-    return cv;
+    static auto* cv = new std::condition_variable;
+    return *cv;
 }
 
 // Objects that can be waited on; ready() and consume() are called with wait_lock held.
@@ -75,8 +76,8 @@ struct HandleTable {
 
 HandleTable& table()
 {
-    static HandleTable t;
-    return t;
+    static auto* t = new HandleTable;
+    return *t;
 }
 
 std::uintptr_t handle_key(HANDLE h)
