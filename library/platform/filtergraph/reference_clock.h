@@ -111,6 +111,13 @@ public:
         *cookie = 0;
         if (!event || baseTime < 0 || streamTime < 0) return E_INVALIDARG;
         const HANDLE h = reinterpret_cast<HANDLE>(event);
+        if (baseTime + streamTime <= base_->now()) {
+            // Already due: signalled at once, as a clock does, without waiting for the next
+            // move of a hand-stepped time base. The cookie names nothing left to cancel.
+            SetEvent(h);
+            *cookie = kDoneCookie;
+            return S_OK;
+        }
         *cookie = base_->schedule(baseTime + streamTime, 0, [h] { SetEvent(h); });
         return S_OK;
     }
@@ -124,10 +131,14 @@ public:
         *cookie = base_->schedule(startTime, period, [h] { ReleaseSemaphore(h, 1, nullptr); });
         return S_OK;
     }
-    HRESULT Unadvise(DWORD_PTR cookie) override { return base_->cancel(cookie) ? S_OK : S_FALSE; }
+    HRESULT Unadvise(DWORD_PTR cookie) override
+    {
+        return cookie != kDoneCookie && base_->cancel(cookie) ? S_OK : S_FALSE;
+    }
     std::shared_ptr<TimeBase> GetTimeBase() override { return base_; }
 
 protected:
+    static constexpr DWORD_PTR kDoneCookie = ~DWORD_PTR{0};
     std::shared_ptr<TimeBase> base_;
 };
 
