@@ -6,6 +6,7 @@
 
 #include "platform/board/device_io.h"
 #include "platform/board/digisuite_filter.h"
+#include "platform/board/system_clock_device.h"
 #include "platform/board/virtual_board.h"
 #include "platform/filtergraph/filter_graph.h"
 #include "platform/win32/win32_base.h"
@@ -297,6 +298,52 @@ TEST(Devices, PendingRequestsCompleteThroughTheOverlappedRecord)
     DWORD bytes = 0;
     ASSERT_TRUE(GetOverlappedResult(h, &ov, &bytes, TRUE));
     EXPECT_EQ(bytes, 12u);
+    CloseHandle(ov.hEvent);
+    CloseHandle(h);
+}
+
+TEST(Devices, TheSystemClockInterruptsAtEveryField)
+{
+    zk::BoardConfig c = zk::BoardConfig::standard();
+    c.manual_clock = true;
+    zk::BoardOverride o(c);
+    HANDLE h = CreateFile("\\\\.\\DigiSuiteSystemClock0", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFile("\\\\.\\DigiSuiteSystemClock1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    DWORD word = 0, n = 0;
+    ASSERT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_REGISTER, nullptr, 0, &word, sizeof word, &n, nullptr));
+    DWORD small = 0;
+    EXPECT_FALSE(DeviceIoControl(h, IOCTL_SYSCLK_MAP_STATUS, nullptr, 0, &small, sizeof small, &n, nullptr))
+        << "an address does not fit in four bytes";
+    DWORD* status = nullptr;
+    ASSERT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_MAP_STATUS, nullptr, 0, &status, sizeof status, &n, nullptr));
+    ASSERT_NE(status, nullptr);
+    auto read = [status] { return std::atomic_ref<DWORD>(*status).load(); };
+
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEvent(nullptr, FALSE, FALSE, nullptr);
+    DWORD bad = word + 1;
+    EXPECT_FALSE(DeviceIoControl(h, IOCTL_SYSCLK_ARM, &bad, sizeof bad, nullptr, 0, nullptr, &ov));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(DeviceIoControl(h, IOCTL_SYSCLK_ARM, &word, sizeof word, nullptr, 0, nullptr, &ov));
+    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), WAIT_TIMEOUT);
+    for (int field = 1; field <= 4; ++field) {
+        o.board().step_fields(1);
+        EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), WAIT_OBJECT_0) << field;
+        EXPECT_EQ(read(), static_cast<DWORD>(field));
+        EXPECT_EQ(read() & 1, static_cast<DWORD>(field & 1)) << "bit 0 is the field parity";
+    }
+    ASSERT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_DISARM, &word, sizeof word, nullptr, 0, &n, nullptr));
+    DWORD bytes = 0;
+    EXPECT_FALSE(GetOverlappedResult(h, &ov, &bytes, TRUE)) << "the arm ends as cancelled";
+    EXPECT_EQ(GetLastError(), 995u);
+    o.board().step_fields(2);
+    EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(o.board().time_base()->pending(), 0u) << "nothing ticks once nobody listens";
+    EXPECT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_UNMAP, &status, sizeof status, nullptr, 0, &n, nullptr));
     CloseHandle(ov.hEvent);
     CloseHandle(h);
 }

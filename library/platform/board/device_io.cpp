@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/board/system_clock_device.h"
 #include "platform/board/virtual_board.h"
 
 namespace zk {
@@ -124,10 +125,14 @@ HANDLE CreateFile(const char* name, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD di
         known = true;
         object = factory();
     } else {
+        const auto board = zk::current_board();
         DWORD word;
-        if (zk::current_board()->effects_option_word(device, word)) {
+        if (board->effects_option_word(device, word)) {
             known = true;
             object = std::make_shared<zk::EffectsDevice>(word);
+        } else if (board->has_system_clock(device)) {
+            known = true;
+            object = zk::open_system_clock(board, device);
         }
     }
     if (!object) {

@@ -67,6 +67,7 @@ BoardConfig BoardConfig::standard()
     set.instances = {{CLSID_DigiSuiteReferenceClock, 0, 0, 0}};
     c.cardsets.push_back(set);
     c.effects_devices["DigiMixVFX0"] = 0;
+    c.system_clocks = {"DigiSuiteSystemClock0"};
     return c;
 }
 
@@ -179,18 +180,34 @@ std::vector<std::string> VirtualBoard::monitor_clients() const
     return out;
 }
 
+namespace {
+
+bool same_name(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool VirtualBoard::effects_option_word(const std::string& device, DWORD& word) const
 {
     for (const auto& [name, w] : config_.effects_devices) {
-        if (name.size() != device.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < name.size() && same; ++i) {
-            same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(device[i]));
-        }
-        if (same) {
+        if (same_name(name, device)) {
             word = w;
             return true;
         }
+    }
+    return false;
+}
+
+bool VirtualBoard::has_system_clock(const std::string& device) const
+{
+    for (const std::string& name : config_.system_clocks) {
+        if (same_name(name, device)) return true;
     }
     return false;
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,8 @@ struct BoardConfig {
     bool mrid_enumerator = true;
     // Video-effects devices by name ("DigiMixVFX0") and the option word each reports.
     std::map<std::string, DWORD> effects_devices;
+    // System-clock devices (field interrupts) by name.
+    std::vector<std::string> system_clocks;
 
     // One cardset with one DigiMix on backplane 0, NTSC, effects device "DigiMixVFX0".
     static BoardConfig standard();
@@ -107,6 +110,16 @@ public:
 
     // The option word of a video-effects device, false when the board has no such device.
     bool effects_option_word(const std::string& device, DWORD& word) const;
+    bool has_system_clock(const std::string& device) const;
+
+    // State of a device shared by every open of it on this board, made on first use.
+    template <class T> std::shared_ptr<T> device_state(const std::string& name, const std::function<std::shared_ptr<T>()>& make)
+    {
+        std::lock_guard<std::mutex> guard(device_lock_);
+        auto& slot = device_states_[name];
+        if (!slot) slot = make();
+        return std::static_pointer_cast<T>(slot);
+    }
 
 private:
     BoardConfig config_;
@@ -117,6 +130,8 @@ private:
     std::map<DWORD, std::string> monitor_clients_;
     std::vector<MonitoredEvent> monitored_;
     DWORD next_cookie_ = 1;
+    std::mutex device_lock_;
+    std::map<std::string, std::shared_ptr<void>> device_states_;
 };
 
 ZORVIK_API std::shared_ptr<VirtualBoard> current_board();
