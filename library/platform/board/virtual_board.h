@@ -40,7 +40,7 @@ struct BoardCardset {
     std::vector<BoardFilterInstance> instances;
 };
 
-struct BoardConfig {
+struct ZORVIK_API BoardConfig {
     std::vector<BoardCardset> cardsets;
     bool manual_clock = false;
     REFERENCE_TIME manual_start = 0;

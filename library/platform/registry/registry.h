@@ -49,7 +49,7 @@ ZORVIK_API std::shared_ptr<const RegistryStore> current_registry();
 ZORVIK_API std::shared_ptr<const RegistryStore> install_registry(std::shared_ptr<const RegistryStore> store);
 
 // Keys the library opened and has not closed yet.
-size_t open_registry_key_count();
+ZORVIK_API size_t open_registry_key_count();
 
 class ZORVIK_API RegistryOverride {
 public:

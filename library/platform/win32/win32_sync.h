@@ -113,8 +113,8 @@ namespace zk {
 
 // Releases every level the calling thread holds and gives the count back, so a wait that must
 // let other threads into the section can do so even from inside nested operations.
-int leave_critical_section_fully(CRITICAL_SECTION* section);
-void reenter_critical_section(CRITICAL_SECTION* section, int depth);
+ZORVIK_API int leave_critical_section_fully(CRITICAL_SECTION* section);
+ZORVIK_API void reenter_critical_section(CRITICAL_SECTION* section, int depth);
 
 // Scoped ownership of a critical section.
 class CriticalSectionLock {
@@ -143,20 +143,20 @@ private:
 };
 
 // Objects other layers put behind a handle (devices) derive from this; they are not waitable.
-struct KernelObject {
+struct ZORVIK_API KernelObject {
     virtual ~KernelObject() = default;
 };
 
 // A handle for `object`; null when the table cannot take it.
-HANDLE make_handle(std::shared_ptr<KernelObject> object);
+ZORVIK_API HANDLE make_handle(std::shared_ptr<KernelObject> object);
 // The object behind a handle when it is of type T, else null.
-std::shared_ptr<KernelObject> object_from_handle(HANDLE handle);
+ZORVIK_API std::shared_ptr<KernelObject> object_from_handle(HANDLE handle);
 template <class T> std::shared_ptr<T> handle_object(HANDLE handle)
 {
     return std::dynamic_pointer_cast<T>(object_from_handle(handle));
 }
 
 // Number of live handles; tests use it to prove that an object released what it opened.
-size_t open_handle_count();
+ZORVIK_API size_t open_handle_count();
 
 } // namespace zk
