@@ -1104,8 +1104,11 @@ HRESULT CMQFilterGraph::BeginFilterGraphShuttle(double from, double to, double s
         std::clamp<LONGLONG>(current, static_cast<LONGLONG>(m_nMinFrame), static_cast<LONGLONG>(m_nMaxFrame)));
     m_pFGShuttleClock = nullptr;
     RecomputeTimePerStep();
-    ResetEvent(m_hShuttleDone);
-    SetEvent(m_hShuttleBegin);
+    // A shuttle already under way takes the new range without the thread starting over.
+    if (!m_bFGShuttling) {
+        ResetEvent(m_hShuttleDone);
+        SetEvent(m_hShuttleBegin);
+    }
     m_bFGShuttling = TRUE;
     return S_OK;
 }

@@ -217,31 +217,7 @@ protected:
     void PostNotify(WPARAM what, LPARAM detail);
 
     CRITICAL_SECTION* m_pCriticalSection = nullptr;
-
-private:
-    static unsigned TransportThreadProc(void* self);
-    static unsigned ShuttleThreadProc(void* self);
-    void TransportLoop();
-    void ShuttleLoop();
-
-    HRESULT WaitForStateCompletion();
-    HRESULT StopGraph(double* position);
-    HRESULT RunGraph();
-    HRESULT StopOnComplete();
-    void DrainEvents(BOOL dispatchRecords);
-    HRESULT EndSpecialModes();
-    HRESULT PauseAndWait();
-    HRESULT CreateGraphInterfaces(IGraphBuilder* given);
-    void ReleaseInterfaces();
-    void ReadTimeOuts();
-    bool QueryStandard(IReferenceClock* clock);
-    void RecomputeTimePerStep();
-    HRESULT WaitForClock(REFERENCE_TIME at);
-    HRESULT CreateInstanceOnResource(REFCLSID clsid, REFIID iid, void** out, DWORD mrid);
-    // Cardsets that hold an instance of the class, in enumeration order.
-    std::vector<DWORD> CardsetsHolding(REFCLSID clsid, HRESULT& hr);
-    bool EnumeratorPresent();
-
+    // The graph's parts and state, for derived graphs that drive the filters directly.
     std::optional<std::string> m_name;
     zk::ComPtr<IGraphBuilder> m_pGraphBuilder;
     zk::ComPtr<IMediaFilter> m_pMediaFilter;
@@ -294,4 +270,29 @@ private:
     // Objects initialised from another graph share its events and must not close them.
     bool m_bOwnsEvents = true;
     bool m_bOleInitialized = false;
+
+private:
+    static unsigned TransportThreadProc(void* self);
+    static unsigned ShuttleThreadProc(void* self);
+    void TransportLoop();
+    void ShuttleLoop();
+
+    HRESULT WaitForStateCompletion();
+    HRESULT StopGraph(double* position);
+    HRESULT RunGraph();
+    HRESULT StopOnComplete();
+    void DrainEvents(BOOL dispatchRecords);
+    HRESULT EndSpecialModes();
+    HRESULT PauseAndWait();
+    HRESULT CreateGraphInterfaces(IGraphBuilder* given);
+    void ReleaseInterfaces();
+    void ReadTimeOuts();
+    bool QueryStandard(IReferenceClock* clock);
+    void RecomputeTimePerStep();
+    HRESULT WaitForClock(REFERENCE_TIME at);
+    HRESULT CreateInstanceOnResource(REFCLSID clsid, REFIID iid, void** out, DWORD mrid);
+    // Cardsets that hold an instance of the class, in enumeration order.
+    std::vector<DWORD> CardsetsHolding(REFCLSID clsid, HRESULT& hr);
+    bool EnumeratorPresent();
+
 };

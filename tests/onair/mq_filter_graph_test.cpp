@@ -450,6 +450,20 @@ TEST_F(MQGraph, AbortStopsAndRewinds)
     EXPECT_DOUBLE_EQ(position(), 0.0);
 }
 
+TEST_F(MQGraph, TheTransportThreadDiesWhenToldRightAfterAHandlerStopped)
+{
+    // A handler that returns FALSE resets ACTIVE; a kill that comes just then must still be
+    // seen by the thread instead of leaving it waiting for ACTIVE for ever.
+    for (int i = 0; i < 12; ++i) {
+        window.clear();
+        ASSERT_EQ(graph->Play(), S_OK);
+        post(EC_USERABORT, i, 0);
+        ASSERT_TRUE(window.wait_for(2));
+        ASSERT_EQ(graph->KillTransportThread(), S_OK) << "round " << i;
+        ASSERT_EQ(graph->CreateTransportThread(), S_OK);
+    }
+}
+
 // ---- filter error records ----
 
 struct RecordCase {
