@@ -33,7 +33,7 @@ zk::BoardConfig three_cardsets()
 
 void register_test_filters()
 {
-    zk::DigiSuiteFilterSpec mixer;
+    zk::DigiSuiteFilterDesc mixer;
     mixer.base.clsid = kMixer;
     mixer.base.name = "Mixer";
     mixer.base.pins = {{"Video In", PINDIR_INPUT}, {"Video Out", PINDIR_OUTPUT}, {"Key In", PINDIR_INPUT},
@@ -44,7 +44,7 @@ void register_test_filters()
     mixer.cut_list = true;
     zk::register_digisuite_filter(mixer);
     for (const CLSID& id : {kPlayer, kGenie, kLoose}) {
-        zk::DigiSuiteFilterSpec s;
+        zk::DigiSuiteFilterDesc s;
         s.base.clsid = id;
         s.base.name = "Player";
         s.base.pins = {{"Video Out", PINDIR_OUTPUT}};

@@ -19,10 +19,10 @@ const char* const kClip = "clip10.avi";
 // that it is still on its way to a state.
 class ProbeFilter final : public zk::VirtualFilter {
 public:
-    ProbeFilter() : zk::VirtualFilter(spec()) {}
-    static zk::FilterSpec spec()
+    ProbeFilter() : zk::VirtualFilter(desc()) {}
+    static zk::FilterDesc desc()
     {
-        zk::FilterSpec s;
+        zk::FilterDesc s;
         s.name = "Probe";
         s.pins = {{"In", PINDIR_INPUT}};
         return s;

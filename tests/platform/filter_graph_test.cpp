@@ -25,13 +25,13 @@ protected:
     }
     void TearDown() override { CoUninitialize(); }
 
-    zk::ComPtr<IBaseFilter> make(std::vector<zk::PinSpec> pins, double duration = -1)
+    zk::ComPtr<IBaseFilter> make(std::vector<zk::PinDesc> pins, double duration = -1)
     {
-        zk::FilterSpec spec;
-        spec.name = "f";
-        spec.pins = std::move(pins);
-        spec.duration = duration;
-        return zk::ComPtr<IBaseFilter>::attach(new zk::VirtualFilter(spec));
+        zk::FilterDesc desc;
+        desc.name = "f";
+        desc.pins = std::move(pins);
+        desc.duration = duration;
+        return zk::ComPtr<IBaseFilter>::attach(new zk::VirtualFilter(desc));
     }
     zk::ComPtr<IPin> pin(const zk::ComPtr<IBaseFilter>& f, const char16_t* name)
     {

@@ -48,7 +48,7 @@ class DigiSuiteFilter::Extras final : public IMultiFileSinkFilter,
 public:
     explicit Extras(DigiSuiteFilter& outer) : outer_(outer)
     {
-        if (!outer.spec_.video_inputs.empty()) input_ = outer.spec_.video_inputs.front().first;
+        if (!outer.desc_.video_inputs.empty()) input_ = outer.desc_.video_inputs.front().first;
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override { return outer_.QueryInterface(iid, object); }
@@ -91,7 +91,7 @@ public:
     }
     HRESULT SetInput(LONG input) override
     {
-        for (const auto& [id, name] : outer_.spec_.video_inputs) {
+        for (const auto& [id, name] : outer_.desc_.video_inputs) {
             if (id == input) {
                 std::lock_guard<std::mutex> guard(lock_);
                 input_ = input;
@@ -111,7 +111,7 @@ public:
     {
         if (!inputs) return E_POINTER;
         return create_object<VideoInputEnum>(IEnumVideoInputs::kIid, reinterpret_cast<void**>(inputs),
-                                             outer_.spec_.video_inputs);
+                                             outer_.desc_.video_inputs);
     }
 
     DigiSuiteFilter& outer_;
@@ -123,18 +123,18 @@ public:
     LONG input_ = -1;
 };
 
-DigiSuiteFilter::DigiSuiteFilter(DigiSuiteFilterSpec spec, DWORD mrid)
-    : VirtualFilter(spec.base, mrid), spec_(std::move(spec)), extras_(std::make_unique<Extras>(*this))
+DigiSuiteFilter::DigiSuiteFilter(DigiSuiteFilterDesc desc, DWORD mrid)
+    : VirtualFilter(desc.base, mrid), desc_(std::move(desc)), extras_(std::make_unique<Extras>(*this))
 {
 }
 
 void* DigiSuiteFilter::query_extra(REFIID iid)
 {
-    if (iid == IMultiFileSinkFilter::kIid && spec_.multi_file_sink) return static_cast<IMultiFileSinkFilter*>(extras_.get());
-    if (iid == ICompoundFileSourceFilter::kIid && spec_.compound_source)
+    if (iid == IMultiFileSinkFilter::kIid && desc_.multi_file_sink) return static_cast<IMultiFileSinkFilter*>(extras_.get());
+    if (iid == ICompoundFileSourceFilter::kIid && desc_.compound_source)
         return static_cast<ICompoundFileSourceFilter*>(extras_.get());
-    if (iid == ICutListSourceFilter::kIid && spec_.cut_list) return static_cast<ICutListSourceFilter*>(extras_.get());
-    if (iid == IVideoInput::kIid && !spec_.video_inputs.empty()) return static_cast<IVideoInput*>(extras_.get());
+    if (iid == ICutListSourceFilter::kIid && desc_.cut_list) return static_cast<ICutListSourceFilter*>(extras_.get());
+    if (iid == IVideoInput::kIid && !desc_.video_inputs.empty()) return static_cast<IVideoInput*>(extras_.get());
     return nullptr;
 }
 
@@ -169,10 +169,10 @@ DWORD DigiSuiteFilter::sink_word(int i) const
     return i >= 0 && i < 4 ? extras_->words_[i] : 0;
 }
 
-void register_digisuite_filter(const DigiSuiteFilterSpec& spec)
+void register_digisuite_filter(const DigiSuiteFilterDesc& desc)
 {
-    register_class(spec.base.clsid, [spec](REFIID iid, void** object, DWORD mrid) {
-        return create_object<DigiSuiteFilter>(iid, object, spec, mrid);
+    register_class(desc.base.clsid, [desc](REFIID iid, void** object, DWORD mrid) {
+        return create_object<DigiSuiteFilter>(iid, object, desc, mrid);
     });
 }
 
@@ -182,12 +182,12 @@ namespace {
 const struct BoardFileSource {
     BoardFileSource()
     {
-        DigiSuiteFilterSpec spec;
-        spec.base.clsid = CLSID_DigiSuiteFileSource;
-        spec.base.name = "DigiSuite File Source";
-        spec.base.pins = {{"Video Out", PINDIR_OUTPUT}};
-        spec.base.file_source = true;
-        register_digisuite_filter(spec);
+        DigiSuiteFilterDesc desc;
+        desc.base.clsid = CLSID_DigiSuiteFileSource;
+        desc.base.name = "DigiSuite File Source";
+        desc.base.pins = {{"Video Out", PINDIR_OUTPUT}};
+        desc.base.file_source = true;
+        register_digisuite_filter(desc);
     }
 } board_file_source;
 

@@ -16,8 +16,8 @@
 
 namespace zk {
 
-struct DigiSuiteFilterSpec {
-    FilterSpec base;
+struct DigiSuiteFilterDesc {
+    FilterDesc base;
     bool multi_file_sink = false;   // IMultiFileSinkFilter
     bool compound_source = false;   // ICompoundFileSourceFilter
     bool cut_list = false;          // ICutListSourceFilter
@@ -26,9 +26,9 @@ struct DigiSuiteFilterSpec {
 
 class ZORVIK_API DigiSuiteFilter : public VirtualFilter {
 public:
-    DigiSuiteFilter(DigiSuiteFilterSpec spec, DWORD mrid);
+    DigiSuiteFilter(DigiSuiteFilterDesc desc, DWORD mrid);
 
-    const DigiSuiteFilterSpec& digisuite_spec() const { return spec_; }
+    const DigiSuiteFilterDesc& digisuite_desc() const { return desc_; }
     // What was handed to the filter, for inspection.
     std::string compound_file() const;
     std::string sub_storage() const;
@@ -41,10 +41,10 @@ protected:
 
 private:
     class Extras;
-    const DigiSuiteFilterSpec spec_;
+    const DigiSuiteFilterDesc desc_;
     std::unique_ptr<Extras> extras_;
 };
 
-ZORVIK_API void register_digisuite_filter(const DigiSuiteFilterSpec& spec);
+ZORVIK_API void register_digisuite_filter(const DigiSuiteFilterDesc& desc);
 
 } // namespace zk

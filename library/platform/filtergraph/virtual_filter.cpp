@@ -121,7 +121,7 @@ void VirtualPin::store_type(const AM_MEDIA_TYPE* mt)
 HRESULT VirtualPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt)
 {
     if (!receivePin) return E_POINTER;
-    if (spec_.direction != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+    if (desc_.direction != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (peer_) return VFW_E_ALREADY_CONNECTED;
@@ -139,7 +139,7 @@ HRESULT VirtualPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt)
 HRESULT VirtualPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt)
 {
     if (!connector) return E_POINTER;
-    if (spec_.direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+    if (desc_.direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
     std::lock_guard<std::mutex> guard(lock_);
     if (peer_) return VFW_E_ALREADY_CONNECTED;
     peer_ = ComPtr<IPin>::share(connector);
@@ -186,46 +186,46 @@ HRESULT VirtualPin::QueryPinInfo(PIN_INFO* info)
     if (!info) return E_POINTER;
     info->pFilter = &owner_;
     owner_.AddRef();
-    info->dir = spec_.direction;
-    copy_name(info->achName, to_wide(spec_.name.c_str(), 127));
+    info->dir = desc_.direction;
+    copy_name(info->achName, to_wide(desc_.name.c_str(), 127));
     return S_OK;
 }
 
 HRESULT VirtualPin::QueryDirection(PIN_DIRECTION* direction)
 {
     if (!direction) return E_POINTER;
-    *direction = spec_.direction;
+    *direction = desc_.direction;
     return S_OK;
 }
 
 HRESULT VirtualPin::QueryId(LPWSTR* id)
 {
     if (!id) return E_POINTER;
-    *id = co_string(to_wide(spec_.name.c_str()));
+    *id = co_string(to_wide(desc_.name.c_str()));
     return *id ? S_OK : E_OUTOFMEMORY;
 }
 
 // ---- filter ----
 
-VirtualFilter::VirtualFilter(FilterSpec spec, DWORD mrid) : spec_(std::move(spec)), mrid_(mrid)
+VirtualFilter::VirtualFilter(FilterDesc desc, DWORD mrid) : desc_(std::move(desc)), mrid_(mrid)
 {
-    for (const PinSpec& p : spec_.pins) pins_.push_back(std::make_unique<VirtualPin>(*this, p));
-    length_ = spec_.file_source ? -1.0 : spec_.duration;
-    preroll_ = spec_.preroll;
+    for (const PinDesc& p : desc_.pins) pins_.push_back(std::make_unique<VirtualPin>(*this, p));
+    length_ = desc_.file_source ? -1.0 : desc_.duration;
+    preroll_ = desc_.preroll;
 }
 
 bool VirtualFilter::offers(REFIID iid) const
 {
-    if (iid == IVirtualSource::kIid) return spec_.file_source || spec_.duration >= 0;
-    if (iid == IFileSourceFilter::kIid) return spec_.file_source;
-    if (iid == IFileSinkFilter::kIid) return spec_.file_sink;
+    if (iid == IVirtualSource::kIid) return desc_.file_source || desc_.duration >= 0;
+    if (iid == IFileSourceFilter::kIid) return desc_.file_source;
+    if (iid == IFileSinkFilter::kIid) return desc_.file_sink;
     return true;
 }
 
 HRESULT VirtualFilter::GetClassID(CLSID* clsid)
 {
     if (!clsid) return E_POINTER;
-    *clsid = spec_.clsid;
+    *clsid = desc_.clsid;
     return S_OK;
 }
 
@@ -289,7 +289,7 @@ HRESULT VirtualFilter::FindPin(LPCWSTR id, IPin** pin)
     *pin = nullptr;
     const std::string name = to_ansi(id);
     for (auto& p : pins_) {
-        if (p->spec().name == name) {
+        if (p->desc().name == name) {
             *pin = p.get();
             p->AddRef();
             return S_OK;
@@ -319,7 +319,7 @@ HRESULT VirtualFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name)
 HRESULT VirtualFilter::QueryVendorInfo(LPWSTR* vendor)
 {
     if (!vendor) return E_POINTER;
-    *vendor = co_string(to_wide(spec_.name.c_str()));
+    *vendor = co_string(to_wide(desc_.name.c_str()));
     return *vendor ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -394,10 +394,10 @@ bool VirtualFilter::notify(LONG code, LONG_PTR param1, LONG_PTR param2)
     return sink && SUCCEEDED(sink->Notify(code, param1, param2));
 }
 
-void register_virtual_filter(const FilterSpec& spec)
+void register_virtual_filter(const FilterDesc& desc)
 {
-    register_class(spec.clsid, [spec](REFIID iid, void** object, DWORD mrid) {
-        return create_object<VirtualFilter>(iid, object, spec, mrid);
+    register_class(desc.clsid, [desc](REFIID iid, void** object, DWORD mrid) {
+        return create_object<VirtualFilter>(iid, object, desc, mrid);
     });
 }
 
@@ -407,14 +407,14 @@ namespace {
 const struct StandardFilters {
     StandardFilters()
     {
-        FilterSpec source;
+        FilterDesc source;
         source.clsid = CLSID_AsyncReader;
         source.name = "File Source";
         source.pins = {{"Output", PINDIR_OUTPUT}};
         source.file_source = true;
         register_virtual_filter(source);
 
-        FilterSpec renderer;
+        FilterDesc renderer;
         renderer.clsid = CLSID_VideoRenderer;
         renderer.name = "Video Renderer";
         renderer.pins = {{"Input", PINDIR_INPUT}};

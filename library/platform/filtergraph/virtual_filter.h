@@ -1,7 +1,7 @@
 // Filters without media: named pins that connect, a state that follows the graph, and, for
 // sources, a length in seconds that the graph plays through on its clock.
 //
-// A VirtualFilter is described by a FilterSpec (class identifier, pins, optional source length
+// A VirtualFilter is described by a FilterDesc (class identifier, pins, optional source length
 // or file-source behaviour) and can be registered as a class, so graph-building code creates
 // it by CLSID exactly as it would create a hardware filter. Pins take any media type. Derived
 // classes add interfaces through query_extra and may override the state operations, which is
@@ -21,15 +21,15 @@
 
 namespace zk {
 
-struct PinSpec {
+struct PinDesc {
     std::string name;
     PIN_DIRECTION direction = PINDIR_INPUT;
 };
 
-struct FilterSpec {
+struct FilterDesc {
     CLSID clsid{};
     std::string name; // vendor text, and the name used when the graph is given none
-    std::vector<PinSpec> pins;
+    std::vector<PinDesc> pins;
     double duration = -1.0; // >= 0: a source of that many seconds
     double preroll = 0.0;   // seconds the source needs before its start time
     bool file_source = false; // offers IFileSourceFilter; Load sets the length
@@ -56,7 +56,7 @@ class VirtualFilter;
 
 class VirtualPin final : public IPin {
 public:
-    VirtualPin(VirtualFilter& owner, PinSpec spec) : owner_(owner), spec_(std::move(spec)) {}
+    VirtualPin(VirtualFilter& owner, PinDesc desc) : owner_(owner), desc_(std::move(desc)) {}
 
     // The pin lives inside its filter and shares its reference count.
     HRESULT QueryInterface(REFIID iid, void** object) override;
@@ -72,14 +72,14 @@ public:
     HRESULT QueryDirection(PIN_DIRECTION* direction) override;
     HRESULT QueryId(LPWSTR* id) override;
 
-    const PinSpec& spec() const { return spec_; }
+    const PinDesc& desc() const { return desc_; }
     bool connected() const;
 
 private:
     void store_type(const AM_MEDIA_TYPE* mt);
 
     VirtualFilter& owner_;
-    const PinSpec spec_;
+    const PinDesc desc_;
     mutable std::mutex lock_;
     ComPtr<IPin> peer_;
     AM_MEDIA_TYPE type_{};
@@ -89,7 +89,7 @@ private:
 class ZORVIK_API VirtualFilter : public ComObject<IBaseFilter, IVirtualSource, IFileSourceFilter, IFileSinkFilter> {
 public:
     // `mrid` is the hardware resource the filter was created on (0 for none).
-    explicit VirtualFilter(FilterSpec spec, DWORD mrid = 0);
+    explicit VirtualFilter(FilterDesc desc, DWORD mrid = 0);
 
     // IMediaFilter
     HRESULT GetClassID(CLSID* clsid) override;
@@ -112,7 +112,7 @@ public:
     HRESULT SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* mt) override;
     HRESULT GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* mt) override;
 
-    const FilterSpec& spec() const { return spec_; }
+    const FilterDesc& desc() const { return desc_; }
     DWORD mrid() const { return mrid_; }
     std::string current_file() const;
     REFERENCE_TIME run_start() const;
@@ -127,7 +127,7 @@ protected:
 
 private:
     friend class VirtualPin;
-    const FilterSpec spec_;
+    const FilterDesc desc_;
     const DWORD mrid_;
     std::vector<std::unique_ptr<VirtualPin>> pins_;
     FILTER_STATE state_ = State_Stopped;
@@ -140,8 +140,8 @@ private:
     double preroll_ = 0.0;
 };
 
-// Registers `spec` as a creatable class (CoCreateInstance and creation on a resource).
-ZORVIK_API void register_virtual_filter(const FilterSpec& spec);
+// Registers `desc` as a creatable class (CoCreateInstance and creation on a resource).
+ZORVIK_API void register_virtual_filter(const FilterDesc& desc);
 
 // Copies a media type, format block included (CoTaskMemAlloc'd), and frees one.
 void copy_media_type(AM_MEDIA_TYPE& to, const AM_MEDIA_TYPE& from);
