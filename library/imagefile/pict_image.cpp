@@ -279,20 +279,19 @@ int CKrPictImage::ImgConv_PictToFb(const tagFMT_PICT_PIXMAP& m, const BYTE* data
     if (height > 0 && size / least_per_row < static_cast<std::size_t>(height)) return ZK_FAIL(-1);
     if (target->CreateFrameBuffer(width, height, 1) != 0) return ZK_FAIL(-1);
     DWORD* dst = target->GetBufferDWord();
+    int result = -1;
+    bool key = false;
     if (m.pixelSize == 16) {
-        m_nKeyFlag = 0;
-        return ImgConv_Comp16(data, dst, width, height, size, m.rowBytes);
+        result = ImgConv_Comp16(data, dst, width, height, size, m.rowBytes);
+    } else if (m.pixelSize == 32 && m.cmpCount == 3) {
+        result = ImgConv_Comp24(data, dst, width, height, size, m.rowBytes);
+    } else if (m.pixelSize == 32 && m.cmpCount == 4) {
+        key = true;
+        result = ImgConv_Comp32(data, dst, width, height, size, m.rowBytes);
     }
-    if (m.pixelSize == 32 && m.cmpCount == 3) {
-        m_nKeyFlag = 0;
-        return ImgConv_Comp24(data, dst, width, height, size, m.rowBytes);
-    }
-    if (m.pixelSize == 32 && m.cmpCount == 4) {
-        m_nKeyFlag = 1;
-        return ImgConv_Comp32(data, dst, width, height, size, m.rowBytes);
-    }
-    m_nKeyFlag = 0;
-    return ZK_FAIL(-1);
+    // A failed conversion leaves the created (partly filled) buffer and clears the key flag.
+    m_nKeyFlag = result == 0 && key ? 1 : 0;
+    return result == 0 ? 0 : ZK_FAIL(-1);
 }
 
 int CKrPictImage::ImgConv_Comp32(const BYTE* data, DWORD* dst, long width, long height, std::size_t size,
