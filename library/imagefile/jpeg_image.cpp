@@ -16,6 +16,7 @@
 #include "core/errors.h"
 #include "core/file_blocks.h"
 #include "imagefile/codec_io.h"
+#include "imagefile/kernels/pixel_swizzle.h"
 
 namespace {
 
@@ -125,24 +126,24 @@ int CKrJpegImage::LoadImage_Proc(CFile* file, CKrFrameBuffer* target)
     props.DIBHeight = static_cast<std::int32_t>(props.JPGHeight);
     const std::size_t row = static_cast<std::size_t>(props.DIBWidth) * props.DIBChannels;
     props.DIBPadBytes = static_cast<DWORD>(((row + 3) & ~std::size_t{3}) - row);
-    std::size_t bytes = 0;
-    if (!zk::image_bytes(static_cast<std::int64_t>(row + props.DIBPadBytes), props.JPGHeight, 1, bytes) || bytes == 0)
-        return ZK_FAIL(-1);
-    // calloc: large blocks come straight from the system already zeroed.
-    Block pixels(static_cast<BYTE*>(std::calloc(bytes, 1)));
-    if (!pixels) return ZK_FAIL(-1);
-    props.DIBBytes = pixels.get();
-    if (JpegCodecRead(&props, JPEG_JBUFF_READWHOLEIMAGE) != JPEG_OK) return ZK_FAIL(-1);
-    session.free_now();
-
+    // Only grey, colour and colour-with-key files become pictures.
     if (props.DIBColor != JPEG_COLOR_RGB && props.DIBColor != JPEG_COLOR_RGBA) return ZK_FAIL(-1);
+
+    // The codec's padded rows (at most 4 bytes a pixel) are decoded straight into the frame
+    // buffer's block and widened there, which spares a second picture-sized buffer. A failed
+    // decode takes the buffer away again, so the target stays empty.
+    if (target->CreateFrameBuffer(props.JPGWidth, props.JPGHeight, 0) != 0) return ZK_FAIL(-1);
+    props.DIBBytes = target->GetBufferByte();
+    if (JpegCodecRead(&props, JPEG_JBUFF_READWHOLEIMAGE) != JPEG_OK) {
+        target->DeleteFrameBuffer();
+        return ZK_FAIL(-1);
+    }
+    session.free_now();
     return ImgConv_JpegToFb(props, target);
 }
 
 int CKrJpegImage::ImgConv_JpegToFb(const JPEG_CORE_PROPERTIES& props, CKrFrameBuffer* target)
 {
-    // No zero fill: DIB_to_FB writes every pixel.
-    if (target->CreateFrameBuffer(props.JPGWidth, props.JPGHeight, 0) != 0) return ZK_FAIL(-1);
     const int channels = props.DIBColor == JPEG_COLOR_RGBA ? 4 : 3;
     const std::size_t stride = static_cast<std::size_t>(props.DIBWidth) * channels + props.DIBPadBytes;
     const int result = DIB_to_FB(props.DIBBytes, stride, channels, target);
@@ -154,18 +155,16 @@ int CKrJpegImage::DIB_to_FB(const BYTE* pixels, std::size_t stride, int channels
 {
     if (!pixels || !target || target->IsBuffer() == 1) return ZK_FAIL(-1);
     const std::size_t w = target->GetWidth(), h = target->GetHeight();
-    DWORD* dst = target->GetBufferDWord();
-    for (std::size_t y = 0; y < h; ++y, dst += w) {
+    if (stride > w * 4) return ZK_FAIL(-1);
+    // From the last row up: the pixels may lie in the target's own block, each packed row
+    // at or below the frame-buffer row it becomes, so no row is overwritten before it is read.
+    for (std::size_t y = h; y-- > 0;) {
         const BYTE* s = pixels + y * stride;
-        if (channels == 4) {
-            for (std::size_t x = 0; x < w; ++x, s += 4)
-                dst[x] = static_cast<DWORD>(s[2]) | static_cast<DWORD>(s[1]) << 8 | static_cast<DWORD>(s[0]) << 16 |
-                         static_cast<DWORD>(s[3]) << 24;
-        } else {
-            for (std::size_t x = 0; x < w; ++x, s += 3)
-                dst[x] = static_cast<DWORD>(s[2]) | static_cast<DWORD>(s[1]) << 8 | static_cast<DWORD>(s[0]) << 16 |
-                         0xFF000000u;
-        }
+        DWORD* dst = target->GetBufferDWord() + y * w;
+        if (channels == 4)
+            zk::swap_red_blue(s, reinterpret_cast<BYTE*>(dst), w);
+        else
+            zk::rgb_to_bgra(s, dst, w);
     }
     return 0;
 }
@@ -173,23 +172,10 @@ int CKrJpegImage::DIB_to_FB(const BYTE* pixels, std::size_t stride, int channels
 void CKrJpegImage::FB_to_DIB(CKrFrameBuffer* source, BYTE* pixels, int channels)
 {
     const std::size_t n = static_cast<std::size_t>(source->GetWidth()) * source->GetHeight();
-    const DWORD* src = source->GetBufferDWord();
-    if (channels == 4) {
-        for (std::size_t i = 0; i < n; ++i, pixels += 4) {
-            const DWORD v = src[i];
-            pixels[0] = static_cast<BYTE>(v >> 16);
-            pixels[1] = static_cast<BYTE>(v >> 8);
-            pixels[2] = static_cast<BYTE>(v);
-            pixels[3] = static_cast<BYTE>(v >> 24);
-        }
-    } else {
-        for (std::size_t i = 0; i < n; ++i, pixels += 3) {
-            const DWORD v = src[i];
-            pixels[0] = static_cast<BYTE>(v >> 16);
-            pixels[1] = static_cast<BYTE>(v >> 8);
-            pixels[2] = static_cast<BYTE>(v);
-        }
-    }
+    if (channels == 4)
+        zk::swap_red_blue(source->GetBufferByte(), pixels, n);
+    else
+        zk::bgra_to_rgb(source->GetBufferDWord(), pixels, n);
 }
 
 int CKrJpegImage::ImgConv_FbToJpeg(CKrFrameBuffer* source, BYTE* out, std::size_t capacity, long quality,

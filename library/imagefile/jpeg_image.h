@@ -3,7 +3,8 @@
 // Grey and colour files load fully opaque; four-channel files (Y, Cb, Cr and key) load with
 // their key and set the key flag. Saving writes 4:2:2 colour, or with the key flag argument a
 // four-channel file whose key keeps full resolution. The whole file is read into memory and
-// decoded from there; the encoded picture is built in memory and written in one pass.
+// decoded from there, straight into the target's pixel block; the encoded picture is built in
+// memory and written in one pass.
 //
 // Results: 0 success, -1 failure; the path overloads answer the open's cause code when the
 // file cannot be opened.
@@ -41,7 +42,8 @@ public:
 protected:
     int LoadImage_Proc(CFile* file, CKrFrameBuffer* target);
     int ImgConv_JpegToFb(const JPEG_CORE_PROPERTIES& props, CKrFrameBuffer* target);
-    // Packed pixels (3 or 4 channels, rows of stride bytes) into the frame buffer's rows.
+    // Packed pixels (3 or 4 channels, rows of stride bytes, stride at most 4 × width) into
+    // the frame buffer's rows; pixels may be the target's own block (converted in place).
     int DIB_to_FB(const BYTE* pixels, std::size_t stride, int channels, CKrFrameBuffer* target);
 
     int SaveImage_Proc(CFile* file, CKrFrameBuffer* source, long quality, long with_key);
