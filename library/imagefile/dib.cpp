@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -49,6 +50,14 @@ BITMAPINFOHEADER info_of(const void* block)
 std::int64_t abs_height(const BITMAPINFOHEADER& h)
 {
     return h.biHeight < 0 ? -static_cast<std::int64_t>(h.biHeight) : h.biHeight;
+}
+
+// |height| rows of row_bytes, saturated at INT64_MAX: a header may state any sizes.
+std::int64_t all_rows_bytes(const BITMAPINFOHEADER& h)
+{
+    std::int64_t n = 0;
+    if (__builtin_mul_overflow(abs_height(h), row_bytes(h.biBitCount, h.biWidth), &n)) return INT64_MAX;
+    return n;
 }
 
 // Bytes from the header's start to its colour table: the header itself (40 bytes, or a
@@ -155,8 +164,7 @@ void CDib::compute_metrics()
     if (h.biSizeImage != 0) {
         m_dwSizeImage = h.biSizeImage;
     } else {
-        const std::int64_t n = abs_height(h) * row_bytes(h.biBitCount, h.biWidth);
-        m_dwSizeImage = static_cast<DWORD>(std::min<std::int64_t>(n, 0xFFFFFFFF));
+        m_dwSizeImage = static_cast<DWORD>(std::min<std::int64_t>(all_rows_bytes(h), 0xFFFFFFFF));
     }
     m_lpvColorTable = reinterpret_cast<BYTE*>(m_lpBMIH) + header_bytes(h);
 }
@@ -308,7 +316,7 @@ int CDib::Read(CFile* file)
         // Uncompressed rows are used row by row: all of them must be there, whatever the
         // header's image size says.
         if (h.biCompression == BI_RGB || h.biCompression == kBitFields) {
-            const std::int64_t rows = abs_height(h) * row_bytes(h.biBitCount, h.biWidth);
+            const std::int64_t rows = all_rows_bytes(h);
             if (rows == 0 || rows > static_cast<std::int64_t>(zk::kMaxBufferBytes)) {
                 Empty();
                 return ZK_FAIL(0);

@@ -159,7 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadBmp{"imagesizebeyondfile", bmp_file(2, 2, 24, 0, 0, 16, 0, 1u << 30)},
                       BadBmp{"tablebeyondblock", bmp_file(2, 2, 8, 300, 2, 8)},
                       BadBmp{"hugeclaim", bmp_file(1 << 20, 1 << 20, 24, 0, 0, 16)},
-                      BadBmp{"zerowidth", bmp_file(0, 2, 24, 0, 0, 16)}),
+                      BadBmp{"zerowidth", bmp_file(0, 2, 24, 0, 0, 16)},
+                      // Found by fuzzing: rows × row bytes overflowed 64 bits.
+                      BadBmp{"rowsoverflow", bmp_file(0x7FFFFFFF, -0x7FFFFFFF, 0xFFFF, 0, 0, 16)}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(Dib, FileLayerErrorsBecomeZero)
