@@ -33,7 +33,7 @@ void put16(std::vector<BYTE>& v, unsigned x)
     v.push_back(static_cast<BYTE>(x));
 }
 
-struct PictSpec {
+struct PictShape {
     int w = 2, h = 1;
     WORD pixel_size = 32, cmp_count = 4, pack_type = 4;
     WORD row_bytes = 0;                // 0: w × 4 (or w × 2 for 16 bits)
@@ -42,7 +42,7 @@ struct PictSpec {
 };
 
 // A version-2 picture with one DirectBitsRect and the given packed rows.
-std::vector<BYTE> pict_file(const PictSpec& s, const std::vector<BYTE>& rows)
+std::vector<BYTE> pict_file(const PictShape& s, const std::vector<BYTE>& rows)
 {
     std::vector<BYTE> f(512, 0);
     put16(f, 0);
@@ -172,7 +172,7 @@ TEST(Pict, PacketMeasure)
 TEST(Pict, ThePixelFormsOnLoading)
 {
     // 16 bits, pack type 3: a literal of two 16-bit values (white, pure red).
-    PictSpec s16;
+    PictShape s16;
     s16.pixel_size = 16;
     s16.pack_type = 3;
     CKrPictImage codec;
@@ -183,7 +183,7 @@ TEST(Pict, ThePixelFormsOnLoading)
     EXPECT_EQ(px(fb, 1, 0), 0xFFF80000u);
 
     // 32 bits with 3 planes; a flag byte of 128 is skipped.
-    PictSpec s24;
+    PictShape s24;
     s24.cmp_count = 3;
     fb.DeleteFrameBuffer();
     ASSERT_EQ(load_pict(pict_file(s24, {8, 128, 0x05, 0xA0, 0xA1, 0xB0, 0xB1, 0xC0, 0xC1}), fb, &codec), 0);
@@ -192,7 +192,7 @@ TEST(Pict, ThePixelFormsOnLoading)
     EXPECT_EQ(px(fb, 1, 0), 0xFFA1B1C1u);
 
     // Opcodes before the pixel map: a larger clip region, comments, one without data.
-    PictSpec s32;
+    PictShape s32;
     s32.ops = {0x0C, 0x00};
     s32.ops.insert(s32.ops.end(), 24, 0);
     for (BYTE b : {0x00, 0x01, 0x00, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 9, 9}) s32.ops.push_back(b);
@@ -227,36 +227,36 @@ TEST_P(PictRefused, IsMinusOne)
 
 const std::vector<BYTE> kRow = {9, 0x07, 1, 2, 3, 4, 5, 6, 7, 8};
 
-std::vector<BYTE> with(PictSpec s, const std::vector<BYTE>& rows = kRow) { return pict_file(s, rows); }
+std::vector<BYTE> with(PictShape s, const std::vector<BYTE>& rows = kRow) { return pict_file(s, rows); }
 
-PictSpec spec_version1()
+PictShape shape_version1()
 {
-    PictSpec s;
+    PictShape s;
     s.version = 0x1101;
     return s;
 }
-PictSpec spec_ops(std::vector<BYTE> ops)
+PictShape shape_ops(std::vector<BYTE> ops)
 {
-    PictSpec s;
+    PictShape s;
     s.ops = std::move(ops);
     return s;
 }
-PictSpec spec_pack(WORD pack)
+PictShape shape_pack(WORD pack)
 {
-    PictSpec s;
+    PictShape s;
     s.pack_type = pack;
     return s;
 }
-PictSpec spec_pixels(WORD size, WORD comps)
+PictShape shape_pixels(WORD size, WORD comps)
 {
-    PictSpec s;
+    PictShape s;
     s.pixel_size = size;
     s.cmp_count = comps;
     return s;
 }
-PictSpec spec_row_bytes(WORD rb)
+PictShape shape_row_bytes(WORD rb)
 {
-    PictSpec s;
+    PictShape s;
     s.row_bytes = rb;
     return s;
 }
@@ -264,31 +264,31 @@ PictSpec spec_row_bytes(WORD rb)
 INSTANTIATE_TEST_SUITE_P(
     Files, PictRefused,
     ::testing::Values(
-        PictRefusal{"version1", with(spec_version1()), false},
+        PictRefusal{"version1", with(shape_version1()), false},
         PictRefusal{"shorterthan526", std::vector<BYTE>(525, 0), false},
-        PictRefusal{"indexedpixels", with(spec_ops({0x00, 0x98, 1, 2, 3})), false},
-        PictRefusal{"directbitsrgn", with(spec_ops({0x00, 0x9B})), false},
-        PictRefusal{"endbeforepixels", with(spec_ops({0x00, 0xFF})), false},
-        PictRefusal{"clipbeyondend", with(spec_ops({0x00, 0x01, 0xFF, 0xFF})), false},
-        PictRefusal{"packtype0", with(spec_pack(0)), false},
-        PictRefusal{"nopixeldata", with(PictSpec{}, {}), false},
-        PictRefusal{"countbeyonddata", with(PictSpec{}, {200, 0x07, 1, 2}), true},
-        PictRefusal{"truncatedliteral", with(PictSpec{}, {9, 0x07, 1, 2, 3}), true},
-        PictRefusal{"pixelsize8", with(spec_pixels(8, 1)), true},
-        PictRefusal{"twocomponents", with(spec_pixels(32, 2)), true},
-        PictRefusal{"rowbytesbelowwidth", with(spec_row_bytes(4)), true}),
+        PictRefusal{"indexedpixels", with(shape_ops({0x00, 0x98, 1, 2, 3})), false},
+        PictRefusal{"directbitsrgn", with(shape_ops({0x00, 0x9B})), false},
+        PictRefusal{"endbeforepixels", with(shape_ops({0x00, 0xFF})), false},
+        PictRefusal{"clipbeyondend", with(shape_ops({0x00, 0x01, 0xFF, 0xFF})), false},
+        PictRefusal{"packtype0", with(shape_pack(0)), false},
+        PictRefusal{"nopixeldata", with(PictShape{}, {}), false},
+        PictRefusal{"countbeyonddata", with(PictShape{}, {200, 0x07, 1, 2}), true},
+        PictRefusal{"truncatedliteral", with(PictShape{}, {9, 0x07, 1, 2, 3}), true},
+        PictRefusal{"pixelsize8", with(shape_pixels(8, 1)), true},
+        PictRefusal{"twocomponents", with(shape_pixels(32, 2)), true},
+        PictRefusal{"rowbytesbelowwidth", with(shape_row_bytes(4)), true}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(Pict, KeyFlagAfterAFailedConversion)
 {
     CKrPictImage codec;
     CKrFrameBuffer fb;
-    ASSERT_EQ(load_pict(with(PictSpec{}), fb, &codec), 0);
+    ASSERT_EQ(load_pict(with(PictShape{}), fb, &codec), 0);
     EXPECT_EQ(codec.GetKeyFlag(), 1);
     fb.DeleteFrameBuffer();
-    EXPECT_EQ(load_pict(with(spec_version1()), fb, &codec), -1);  // before the conversion: kept
+    EXPECT_EQ(load_pict(with(shape_version1()), fb, &codec), -1);  // before the conversion: kept
     EXPECT_EQ(codec.GetKeyFlag(), 1);
-    EXPECT_EQ(load_pict(with(PictSpec{}, {9, 0x07, 1, 2, 3}), fb, &codec), -1);
+    EXPECT_EQ(load_pict(with(PictShape{}, {9, 0x07, 1, 2, 3}), fb, &codec), -1);
     EXPECT_EQ(codec.GetKeyFlag(), 0);
 }
 
