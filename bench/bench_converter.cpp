@@ -6,6 +6,8 @@
 //
 // "BatchTga" and "BatchJpeg" take the library's exact bilinear resampler; the "Module"
 // cases take the optional resize module, with the same ImageMagick run as their peer.
+// The process uses the allocator settings the converter sets at start
+// (keep_frame_memory_in_process), which ImageMagick, running in the same process, shares.
 #include <benchmark/benchmark.h>
 #include <wand/MagickWand.h>
 
@@ -16,6 +18,7 @@
 #include "bench_support.h"
 #include "core/convert_pipeline.h"
 #include "core/folder_listing.h"
+#include "core/frame_memory.h"
 #include "core/message_box.h"
 #include "core/velmora_doc.h"
 #include "core/zorvik_app.h"
@@ -34,6 +37,7 @@ struct Inputs {
 const Inputs& inputs()
 {
     static const Inputs in = [] {
+        vm::keep_frame_memory_in_process();
         Inputs i;
         i.src = std::string(ZORVIK_BENCH_TMP) + "/converter-src";
         i.out = std::string(ZORVIK_BENCH_TMP) + "/converter-out";
