@@ -220,9 +220,13 @@ TEST(KernelEdgeGrowth, HardAndSoftEdgesMatchTheDiscDefinition)
     const auto seed = zt::test_seed();
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
-    for (int r = 1; r <= 32; ++r) {
-        for (int rep = 0; rep < 3; ++rep) {
-            const long w = 1 + rng() % 40, h = 1 + rng() % 25;
+    // Radii 1 to 32 cover both ways of finding soft distances; a few large ones follow.
+    std::vector<int> radii;
+    for (int r = 1; r <= 32; ++r) radii.push_back(r);
+    for (int r : {47, 90, 255}) radii.push_back(r);
+    for (int r : radii) {
+        for (int rep = 0; rep < (r > 32 ? 1 : 3); ++rep) {
+            const long w = 1 + rng() % (r > 32 ? 12 : 40), h = 1 + rng() % (r > 32 ? 8 : 25);
             const CKrGrayBitmap in = random_grey(w, h, rng);
             for (bool soft : {false, true}) {
                 CKrGrayBitmap fast;

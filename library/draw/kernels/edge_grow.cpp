@@ -62,7 +62,7 @@ void max_row(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
 
 void dilate3_row_ref(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = std::max({src[i - 1], src[i], src[i + 1]});
+    for (std::size_t i = 0; i < n; ++i) dst[i] = std::max({(src + i)[-1], src[i], src[i + 1]});
 }
 
 __attribute__((target("avx2"))) void dilate3_row_avx2(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
@@ -74,7 +74,7 @@ __attribute__((target("avx2"))) void dilate3_row_avx2(std::uint8_t* dst, const s
         const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 1));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_max_epu8(_mm256_max_epu8(l, c), r));
     }
-    for (; i < n; ++i) dst[i] = std::max({src[i - 1], src[i], src[i + 1]});
+    for (; i < n; ++i) dst[i] = std::max({(src + i)[-1], src[i], src[i + 1]});
 }
 
 void dilate3_row(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
@@ -127,6 +127,10 @@ struct Span {
     bool blank() const { return lo > hi; }
 };
 
+// Radii up to this use one vector pass per disc row for the soft edge; larger ones the
+// parabola envelope, whose cost does not grow with the radius.
+constexpr int kSoftRowsUpTo = 24;
+
 Span ink_span(const std::uint8_t* row, long w)
 {
     long lo = 0, hi = w - 1;
@@ -134,6 +138,70 @@ Span ink_span(const std::uint8_t* row, long w)
     if (lo == w) return {1, 0};
     while (row[hi] == 0) --hi;
     return {lo, hi};
+}
+
+
+// Output row y + r + dy takes min(d2 + dy²) from input row y, for every dy within the radius:
+// 2r + 1 vector passes, the quickest way for the small radii of captions.
+void soft_rows_by_offset(const std::vector<std::uint16_t>& row_d2, const std::vector<Span>& span, int r,
+                         std::size_t w, std::vector<std::uint16_t>& acc)
+{
+    for (int dy = -r; dy <= r; ++dy) {
+        const auto add = static_cast<std::uint16_t>(dy * dy);
+        for (std::size_t y = 0; y < span.size(); ++y) {
+            const Span& s = span[y];
+            if (s.blank()) continue;
+            // Columns the row's ink reaches: its span widened by r on each side.
+            const std::size_t lo = static_cast<std::size_t>(s.lo);
+            const std::size_t n = static_cast<std::size_t>(s.hi + 2L * r - s.lo + 1);
+            min_dist_row(acc.data() + (y + static_cast<std::size_t>(r + dy)) * w + lo, row_d2.data() + y * w + lo, add, n);
+        }
+    }
+}
+
+// The same minimum per column through the lower envelope of the parabolas (y - q)² + d2(q)
+// of the input rows q, in time independent of the radius. The intersections are exact
+// enough in double: two parabolas with integer values differ at an integer row by a whole
+// number, so a wrong side is at least 1/(2·rows) away from any intersection.
+void soft_rows_by_envelope(const std::vector<std::uint16_t>& row_d2, const std::vector<Span>& span, int r,
+                           std::size_t w, std::size_t out_h, std::vector<std::uint16_t>& acc)
+{
+    constexpr std::uint16_t kFar = 65535;
+    const std::size_t in_h = span.size();
+    std::vector<long> vq(in_h);
+    std::vector<double> vz(in_h + 1);
+    for (std::size_t x = 0; x < w; ++x) {
+        const auto f = [&](long q) { return static_cast<double>(row_d2[static_cast<std::size_t>(q) * w + x]); };
+        // Rows are placed at output row q + r.
+        long k = -1;
+        for (std::size_t q = 0; q < in_h; ++q) {
+            if (span[q].blank() || row_d2[q * w + x] == kFar) continue;
+            const long yq = static_cast<long>(q) + r;
+            double z = -1e300;
+            while (k >= 0) {
+                const long yv = vq[static_cast<std::size_t>(k)] + r;
+                z = ((f(static_cast<long>(q)) + static_cast<double>(yq) * yq) -
+                     (f(vq[static_cast<std::size_t>(k)]) + static_cast<double>(yv) * yv)) /
+                    (2.0 * static_cast<double>(yq - yv));
+                if (z > vz[static_cast<std::size_t>(k)]) break;
+                --k;
+            }
+            if (k < 0) z = -1e300;
+            ++k;
+            vq[static_cast<std::size_t>(k)] = static_cast<long>(q);
+            vz[static_cast<std::size_t>(k)] = z;
+        }
+        if (k < 0) continue;
+        const long last = k;
+        k = 0;
+        for (std::size_t y = 0; y < out_h; ++y) {
+            while (k < last && vz[static_cast<std::size_t>(k + 1)] < static_cast<double>(y)) ++k;
+            const long q = vq[static_cast<std::size_t>(k)];
+            const long dy = static_cast<long>(y) - (q + r);
+            const long d2 = dy * dy + static_cast<long>(row_d2[static_cast<std::size_t>(q) * w + x]);
+            acc[y * w + x] = static_cast<std::uint16_t>(std::min<long>(kFar, d2));
+        }
+    }
 }
 
 } // namespace
@@ -218,18 +286,10 @@ void grow_edge_soft(const GreyPlane& in, int r, std::uint8_t* out, std::size_t o
         }
     }
     std::vector<std::uint16_t> acc(w * static_cast<std::size_t>(H), kFar);
-    for (int dy = -r; dy <= r; ++dy) {
-        const auto add = static_cast<std::uint16_t>(dy * dy);
-        for (long y = 0; y < in.h; ++y) {
-            const Span& s = span[static_cast<std::size_t>(y)];
-            if (s.blank()) continue;
-            // Columns the row's ink reaches: its span widened by r on each side.
-            const long lo = s.lo;
-            const long n = s.hi + 2L * r - lo + 1;
-            min_dist_row(acc.data() + static_cast<std::size_t>(y + r + dy) * w + static_cast<std::size_t>(lo),
-                         row_d2.data() + static_cast<std::size_t>(y) * w + static_cast<std::size_t>(lo), add,
-                         static_cast<std::size_t>(n));
-        }
+    if (r <= kSoftRowsUpTo) {
+        soft_rows_by_offset(row_d2, span, r, w, acc);
+    } else {
+        soft_rows_by_envelope(row_d2, span, r, w, static_cast<std::size_t>(H), acc);
     }
     const long r2 = static_cast<long>(r) * r;
     std::vector<std::uint8_t> weight(static_cast<std::size_t>(r2));
