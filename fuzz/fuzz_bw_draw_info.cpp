@@ -46,9 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     draw.DispFb(&target, &info, &mask, &box);
     CKrFrameBuffer result;
     draw.SetFb(&result, &info, &mask, whole, body, edge, shadow);
-    if (result.IsBuffer() == 0) {
-        CKrFrameBuffer decorated;
-        result.SetEdgeOrgSize(&decorated, &info);
-    }
+
+    // A small picture whose keys are the mask bytes, decorated as an image.
+    CKrFrameBuffer picture(words * 4, 1 + height / 4, 1);
+    for (unsigned long i = 0; i < picture.GetWidth() * picture.GetHeight() && i < mask.GetSize(); ++i)
+        picture.GetBufferDWord()[i] = static_cast<DWORD>(mask.GetBits()[i]) << 24 | 0x00C08040u;
+    draw.SetImgEdgeShadow(&result, &info, &picture, whole, body, edge, shadow);
+    picture.SetEdgeOrgSize(&picture, &info);
     return 0;
 }
