@@ -9,6 +9,7 @@
 
 #include "draw/bw_draw_info.h"
 #include "draw/kr_bw_draw.h"
+#include "imagefile/img_file.h"
 #include "support/renderer_reference.h"
 #include "support/test_support.h"
 
@@ -267,6 +268,47 @@ TEST(BwDrawColour, TexturesThatCannotBeLoadedFillOpaqueBlack)
                 for (long x = 0; x < 3; ++x) EXPECT_EQ(zt::px(out, x, y), 0xFF000000u) << mode;
         }
     }
+}
+
+TEST(BwDrawColour, TexturesAreCentredTiledStretchedOrLeftClear)
+{
+    const std::string path = zt::data_path("draw/texture_stripes.tga");
+    CImgFile file;
+    ASSERT_EQ(file.LoadImage(CString(path.c_str())), 0);
+    const CKrFrameBuffer& tex = *file.GetImg();
+    ASSERT_EQ(tex.GetWidth(), 12u);
+    ASSERT_EQ(tex.GetHeight(), 10u);
+    CKrGrayBitmap g = grey_block(30, 25, 0, 0, 30, 25, 255);
+    g.Row(0)[0] = 51;  // a fifth of the key at the corner
+    CKrBwDraw draw;
+    CKrFrameBuffer out;
+
+    // Centre: top-left at (30/2 - 12/2, 25/2 - 10/2) = (9, 7) over opaque black.
+    tagTEXTUREINFO t{0, path.c_str()};
+    ASSERT_EQ(draw.MakeFb_Text(&g, &out, &t), 0);
+    EXPECT_EQ(zt::px(out, 9, 7), zt::px(tex, 0, 0));
+    EXPECT_EQ(zt::px(out, 20, 16), zt::px(tex, 11, 9));
+    EXPECT_EQ(zt::px(out, 8, 7), 0xFF000000u);
+    EXPECT_EQ(zt::px(out, 21, 16), 0xFF000000u);
+    EXPECT_EQ(zt::px(out, 0, 0), 0x33000000u);
+
+    // Tile from the top-left corner.
+    t.Mode = 1;
+    ASSERT_EQ(draw.MakeFb_Text(&g, &out, &t), 0);
+    for (long y = 1; y < 25; ++y)
+        for (long x = 1; x < 30; ++x) ASSERT_EQ(zt::px(out, x, y), zt::px(tex, x % 12, y % 10)) << x << "," << y;
+
+    // Stretch: the texture resized to the fill.
+    t.Mode = 2;
+    ASSERT_EQ(draw.MakeFb_Text(&g, &out, &t), 0);
+    CKrFrameBuffer copy(tex), stretched;
+    ASSERT_EQ(copy.SizeChange(&stretched, 30, 25), 0);
+    EXPECT_EQ(zt::px(out, 17, 13), zt::px(stretched, 17, 13));
+
+    // Unknown mode: the part stays fully transparent.
+    t.Mode = 5;
+    ASSERT_EQ(draw.MakeFb_Text(&g, &out, &t), 0);
+    EXPECT_EQ(zt::px(out, 17, 13), 0u);
 }
 
 TEST(BwDrawCopyMask, FullMaskCopiesAndEmptyMaskLeavesOpaqueWhereSourceIsClear)

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "draw/kr_bw_draw.h"
+#include "imagefile/img_file.h"
 #include "support/pam_image.h"
 #include "support/renderer_reference.h"
 #include "support/test_support.h"
@@ -72,6 +73,13 @@ const Golden kGoldens[] = {
          r.EdgeType = {0, 2, 0};
          r.ShadType = {0, 3, 0, 0};
      }},
+    {"textured_edge", [](tagKRBWDRAWINFO& r) {
+         static const std::string texture = zt::data_path("draw/texture_stripes.tga");
+         r.EdgeType = {0, 4, 0};
+         r.EdgeMode = 2;
+         r.EdgeText = {1, texture.c_str()};
+         r.ShadType = {0, 2, 0, 0};
+     }},
     {"extruded_knockout", [](tagKRBWDRAWINFO& r) {
          r.BodyCol = 0xC0FFFFFF;
          r.EdgeType = {1, 2, 0};
@@ -92,8 +100,14 @@ TEST_P(RendererGolden, LibraryMatchesThePlainRendererAndTheApprovedPicture)
     tagKRBWDRAWINFO r = base_record();
     g.setup(r);
 
+    // Every textured part uses the one texture picture; loading it is not under test here.
+    CImgFile texture;
+    const bool textured = r.BodyMode == 2 || r.EdgeMode == 2 || r.ShadMode == 2;
+    if (textured) {
+        ASSERT_EQ(texture.LoadImage(CString(zt::data_path("draw/texture_stripes.tga").c_str())), 0);
+    }
     CBox boxes[4];
-    const CKrFrameBuffer plain = zref::set_fb(r, mask, boxes);
+    const CKrFrameBuffer plain = zref::set_fb(r, mask, boxes, textured ? texture.GetImg() : nullptr);
     CKrFrameBuffer drawn;
     CBox whole, body, edge, shadow;
     CKrBwDraw draw;

@@ -191,8 +191,21 @@ inline CKrFrameBuffer fill_of(long w, long h, int mode, DWORD col, const tagGRAD
     if (mode == 0) f.ClearCol(col);
     if (mode == 1) gradient(f.GetBufferDWord(), w, h, grad.x, grad.y, grad.Col1, grad.Col2, grad.Patern);
     if (mode == 2) {
+        const long tw = texture ? static_cast<long>(texture->GetWidth()) : 0;
+        const long th = texture ? static_cast<long>(texture->GetHeight()) : 0;
         if (!texture || texture->IsBuffer()) {
             f.ClearCol(0xFF000000);
+        } else if (texture_mode == 0) {
+            f.ClearCol(0xFF000000);
+            for (long y = 0; y < th; ++y)
+                for (long x = 0; x < tw; ++x) {
+                    const long fx = w / 2 - tw / 2 + x, fy = h / 2 - th / 2 + y;
+                    if (fx >= 0 && fy >= 0 && fx < w && fy < h)
+                        f.GetBufferDWord()[fy * w + fx] = texture->GetBufferDWord()[y * tw + x];
+                }
+        } else if (texture_mode == 2) {
+            CKrFrameBuffer copy(*texture);
+            copy.SizeChange(&f, w, h);
         } else if (texture_mode == 1) {
             for (long y = 0; y < h; ++y)
                 for (long x = 0; x < w; ++x)

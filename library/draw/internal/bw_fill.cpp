@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "core/errors.h"
+#include "imagefile/img_file.h"
 
 namespace zk {
 
@@ -104,9 +106,12 @@ bool load_texture(const char* file, CKrFrameBuffer& out)
 {
     out.DeleteFrameBuffer();
     if (!file || !*file) return false;
-    // Texture pictures come through the image-file facade, which is not part of this build
-    // yet: every texture reads as a file that cannot be loaded.
-    return false;
+    CImgFile image;
+    if (image.LoadImage(CString(file)) != 0) return false;
+    CKrFrameBuffer* loaded = image.GetImg();
+    if (!loaded || loaded->IsBuffer() == 1) return false;
+    out = std::move(*loaded);
+    return true;
 }
 
 void texture_fill(const tagTEXTUREINFO& text, CKrFrameBuffer& fill)
