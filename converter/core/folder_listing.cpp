@@ -1,0 +1,139 @@
+// Folder listing for the source and destination lists.
+#include "folder_listing.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "convert_pipeline.h"
+#include "message_box.h"
+
+namespace vm {
+
+namespace {
+
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool less_no_case(const std::string& a, const std::string& b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const char x = lower(a[i]);
+        const char y = lower(b[i]);
+        if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+// Names in folder matching ext that are not folders, in listing order.
+std::vector<std::string> matching_names(const std::string& folder, const char* ext)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec) return names;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::string name = it->path().filename().string();
+        if (!has_extension(name, ext)) continue;
+        std::error_code type_ec;
+        if (it->is_directory(type_ec)) continue;
+        names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), less_no_case);
+    return names;
+}
+
+} // namespace
+
+std::string file_size_text(std::uint64_t bytes)
+{
+    if (bytes <= 1023) return "1KB";
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu KB", static_cast<unsigned long long>((bytes + 1023) / 1024));
+    return text;
+}
+
+std::string file_date_text(std::time_t mtime)
+{
+    std::tm local{};
+    if (!localtime_r(&mtime, &local)) return std::string();
+    char text[64];
+    std::snprintf(text, sizeof text, "%d/%02d/%02d      %02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min);
+    return text;
+}
+
+std::string image_size_text(long width, long height)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%ld\u00D7%ld", width, height);
+    return text;
+}
+
+bool has_extension(const std::string& name, const char* ext)
+{
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return false;
+    const std::string_view tail(name.c_str() + dot + 1);
+    const std::string_view want(ext);
+    if (tail.size() != want.size()) return false;
+    for (size_t i = 0; i < tail.size(); ++i) {
+        if (lower(tail[i]) != lower(want[i])) return false;
+    }
+    return true;
+}
+
+ListResult list_folder(const std::string& folder, const char* ext, const SizeProbe& probe, const RowSink& sink)
+{
+    if (folder.empty()) return ListResult::Done;
+    for (const std::string& name : matching_names(folder, ext)) {
+        ListRow row;
+        row.name = name;
+        row.path = join_path(folder, name);
+
+        const int fd = ::open(row.path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st{};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            if (fd >= 0) ::close(fd);
+            message_box("ファイルのオープンに失敗しました。");
+            return ListResult::OpenFailed;
+        }
+        ::close(fd);
+        row.size_text = file_size_text(static_cast<std::uint64_t>(st.st_size));
+        row.date_text = file_date_text(st.st_mtime);
+        if (probe) {
+            const CSize size = probe(row.path);
+            row.width = size.cx;
+            row.height = size.cy;
+        }
+        sink(row);
+    }
+    return ListResult::Done;
+}
+
+} // namespace vm
+
+namespace vm {
+
+std::string join_path(const std::string& folder, const std::string& name)
+{
+    return folder + "/" + name;
+}
+
+std::string destination_path(const std::string& folder, const std::string& name, int format)
+{
+    const std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : std::string();
+    return join_path(folder, stem + format_extension(format));
+}
+
+} // namespace vm
