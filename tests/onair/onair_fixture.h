@@ -129,8 +129,9 @@ private:
     std::thread thread_;
 };
 
-// Polls `done` in real time for at most `ms`.
-inline bool eventually(const std::function<bool()>& done, int ms = 5000)
+// Polls `done` in real time for at most `ms`; generous, because sanitizer builds on a loaded
+// machine can leave a worker thread unscheduled for seconds. Only a failing test waits it out.
+inline bool eventually(const std::function<bool()>& done, int ms = 20000)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {
