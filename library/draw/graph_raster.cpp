@@ -17,8 +17,10 @@ namespace {
 // its last digits move a ray's end by whole pixels, so it stays as it was.
 constexpr double kDegree = 0.0174532925;
 
+// Stored angles may be anything a double holds; NaN lands on 0 and infinities on the ends.
 LONG to_long32(double v)
 {
+    if (std::isnan(v)) return 0;
     return static_cast<LONG>(std::clamp(v, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX)));
 }
 

@@ -2,6 +2,7 @@
 // scale 1, what the pen type changes, and the pie's ray directions.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,12 @@ TEST(DrawGraphMask, DegAddRunsClockwiseFromTheTop)
         // radius the top and left rays lean by a few pixels, as the stored pies were drawn
         {0, 2000000000, 0, 4, -2000000000}, {270, 2000000000, 0, -2000000000, 7},
     };
+    // angles straight from a damaged file
+    for (double odd : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300}) {
+        const POINT p = deg_add(odd, 100, 100);
+        EXPECT_LE(std::abs(p.x), 100) << odd;
+        EXPECT_LE(std::abs(p.y), 100) << odd;
+    }
     for (const Case& c : cases) {
         const POINT p = deg_add(c.deg, c.rx, c.ry);
         EXPECT_EQ(p.x, c.x) << c.deg << " deg, r " << c.rx;
