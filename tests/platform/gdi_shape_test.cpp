@@ -355,6 +355,39 @@ TEST(GdiShape, BitmapBitsAreWordPaddedRowsMostSignificantBitFirst)
     EXPECT_EQ(bits[2], 0xC0) << "padding bits stay clear";
 }
 
+// Spans land exactly where a plain per-pixel model puts them, however they overlap and
+// whatever mix of ink and clear runs through the same rows.
+TEST(GdiShape, RandomSpansMatchAPixelModel)
+{
+    const std::uint32_t seed = zt::test_seed();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    auto real = [&rng](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    for (int round = 0; round < 200; ++round) {
+        const long w = 1 + static_cast<long>(rng() % 90), h = 1 + static_cast<long>(rng() % 6);
+        MonoRaster r;
+        ASSERT_TRUE(r.create(w, h));
+        std::vector<std::vector<bool>> model(static_cast<size_t>(h), std::vector<bool>(static_cast<size_t>(w)));
+        for (int k = 0; k < 60; ++k) {
+            const long y = static_cast<long>(rng() % static_cast<unsigned>(h + 2)) - 1;
+            const double xa = real(-10, w + 10), xb = xa + real(-3, 40);
+            const bool ink = rng() % 4 != 0;
+            if (rng() % 50 == 0) {
+                r.fill(ink);
+                for (auto& row : model) row.assign(row.size(), ink);
+                continue;
+            }
+            r.span(y, xa, xb, ink);
+            if (y < 0 || y >= h) continue;
+            for (long x = 0; x < w; ++x)
+                if (xa <= x && x < xb) model[static_cast<size_t>(y)][static_cast<size_t>(x)] = ink;
+        }
+        for (long y = 0; y < h; ++y)
+            for (long x = 0; x < w; ++x)
+                ASSERT_EQ(r.pixel(x, y), model[static_cast<size_t>(y)][static_cast<size_t>(x)]) << x << "," << y;
+    }
+}
+
 // Random shapes: whatever is drawn stays within half a pen of the figure's box (a mitre may
 // reach further, so the pens here are round or bevelled), and the padding bits stay clear.
 TEST(GdiShape, RandomShapesStayWithinTheirReach)

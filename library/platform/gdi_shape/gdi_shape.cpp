@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <numbers>
@@ -120,35 +121,58 @@ struct Stroker {
 
 } // namespace
 
+void MonoRaster::FreeBlock::operator()(std::uint8_t* p) const
+{
+    std::free(p);
+}
+
 bool MonoRaster::create(long width, long height)
 {
     width_ = height_ = 0;
     row_bytes_ = 0;
-    bits_.clear();
-    bits_.shrink_to_fit();
+    size_ = 0;
+    bits_.reset();
+    done_.clear();
+    done_.shrink_to_fit();
     if (width < 1 || height < 1 || width > INT32_MAX || height > INT32_MAX) return false;
     const std::size_t rb = static_cast<std::size_t>((width + 15) / 16) * 2;
     std::size_t total = 0;
     if (!checked_mul(rb, static_cast<std::size_t>(height), total) || total > kMaxBufferBytes) return false;
+    // calloc: a large block comes as fresh zero pages from the system, not written twice.
+    bits_.reset(static_cast<std::uint8_t*>(std::calloc(total, 1)));
+    if (!bits_) return false;
     try {
-        bits_.assign(total, 0);
+        done_.assign(static_cast<size_t>(height), Done{0, 0});
     } catch (const std::bad_alloc&) {
+        bits_.reset();
         return false;
     }
     width_ = width;
     height_ = height;
     row_bytes_ = static_cast<std::uint32_t>(rb);
+    size_ = total;
+    blank_ = true;
     return true;
+}
+
+void MonoRaster::forget_spans(bool ink)
+{
+    std::fill(done_.begin(), done_.end(), Done{0, 0});
+    done_ink_ = ink;
 }
 
 void MonoRaster::fill(bool ink)
 {
+    if (!bits_ || (!ink && blank_)) return;
     // Padding bits stay clear so the bytes handed out depend on the picture only.
     for (long y = 0; y < height_; ++y) {
-        std::uint8_t* row = bits_.data() + static_cast<size_t>(y) * row_bytes_;
+        std::uint8_t* row = bits_.get() + static_cast<size_t>(y) * row_bytes_;
         std::memset(row, 0, row_bytes_);
         if (ink) set_bits(row, 0, width_, true);
     }
+    blank_ = !ink;
+    forget_spans(ink);
+    if (ink) std::fill(done_.begin(), done_.end(), Done{0, width_});
 }
 
 bool MonoRaster::pixel(long x, long y) const
@@ -160,10 +184,22 @@ bool MonoRaster::pixel(long x, long y) const
 void MonoRaster::span(long y, double xa, double xb, bool ink)
 {
     if (y < 0 || y >= height_ || !(xa < xb)) return;
-    const long a = clamp_to_long(std::ceil(xa), 0, width_);
-    const long b = clamp_to_long(std::ceil(xb), 0, width_);
+    long a = clamp_to_long(std::ceil(xa), 0, width_);
+    long b = clamp_to_long(std::ceil(xb), 0, width_);
     if (a >= b) return;
-    set_bits(bits_.data() + static_cast<size_t>(y) * row_bytes_, a, b, ink);
+    if (ink != done_ink_) forget_spans(ink);
+    std::uint8_t* row = bits_.get() + static_cast<size_t>(y) * row_bytes_;
+    Done& done = done_[static_cast<size_t>(y)];
+    if (done.a < done.b && a <= done.b && b >= done.a) {
+        // Touching or overlapping the last span: only the parts outside it are new.
+        if (a < done.a) set_bits(row, a, done.a, ink);
+        if (b > done.b) set_bits(row, done.b, b, ink);
+        done = Done{std::min(a, done.a), std::max(b, done.b)};
+    } else {
+        set_bits(row, a, b, ink);
+        done = Done{a, b};
+    }
+    if (ink) blank_ = false;
 }
 
 void scan_rows(double ya, double yb, long height, long& first, long& end)

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -77,17 +78,32 @@ public:
     long width() const { return width_; }
     long height() const { return height_; }
     std::uint32_t row_bytes() const { return row_bytes_; }
-    std::span<const std::uint8_t> bits() const { return bits_; }
+    std::span<const std::uint8_t> bits() const { return {bits_.get(), size_}; }
     bool pixel(long x, long y) const;
 
     // Inks (or clears) the pixels i of row y with xa <= i < xb; clipped to the raster.
     void span(long y, double xa, double xb, bool ink);
 
 private:
+    struct FreeBlock {
+        void operator()(std::uint8_t* p) const;
+    };
+    // The pixels of the last span per row, all written with ink_ since the last reset: the
+    // pieces of a stroke overlap heavily row by row, and bits already set are not set again.
+    struct Done {
+        long a;
+        long b;
+    };
+    void forget_spans(bool ink);
+
     long width_ = 0;
     long height_ = 0;
     std::uint32_t row_bytes_ = 0;
-    std::vector<std::uint8_t> bits_;
+    std::size_t size_ = 0;
+    std::unique_ptr<std::uint8_t[], FreeBlock> bits_;
+    bool blank_ = true;  // nothing inked since the block was zeroed
+    std::vector<Done> done_;
+    bool done_ink_ = true;
 };
 
 // Rows j with ya <= j < yb: the first and the one past the last, clipped to [0, height).
