@@ -89,19 +89,39 @@ struct Stroker {
     // The corner at v between the segment from a and the segment to b.
     void corner(PointD a, PointD v, PointD b) const
     {
-        if (pen.join == PS_JOIN_ROUND) {
-            fill_disc(raster, v, hw, ink);
-            return;
-        }
         const PointD d0 = unit(v - a);
         const PointD d1 = unit(b - v);
         const double cross = d0.x * d1.y - d0.y * d1.x;
         const double dot = d0.x * d1.x + d0.y * d1.y;
+        const PointD n0{-d0.y, d0.x};
+        const PointD n1{-d1.y, d1.x};
+        if (pen.join == PS_JOIN_ROUND) {
+            // A point within half a pen of the path is nearest either to a segment's inside,
+            // and then lies in that segment's quadrilateral, or to a corner, and then lies in
+            // the wedge between the two outer normals there. So a round corner needs only
+            // that sector, not the whole disc: far fewer rows along a flattened curve.
+            if (cross == 0.0 && dot > 0) return;
+            double from, sweep;
+            if (cross == 0.0) {
+                // Straight back: the half disc ahead of the corner, like a round end.
+                from = std::atan2(n0.y, n0.x);
+                sweep = -std::numbers::pi;
+            } else {
+                const double side = cross > 0 ? -1.0 : 1.0;
+                from = std::atan2(side * n0.y, side * n0.x);
+                sweep = std::remainder(std::atan2(side * n1.y, side * n1.x) - from, 2 * std::numbers::pi);
+            }
+            std::vector<PointD> sector{v};
+            flatten_arc(sector, v, hw, hw, from, sweep);
+            // The chords of the arc fall inside the circle; push them out by the flatness so
+            // the sector covers at least the true disc's wedge.
+            for (size_t i = 1; i < sector.size(); ++i) sector[i] = v + (sector[i] - v) * (1.0 + kFlatness / hw);
+            fill_convex(raster, sector, ink);
+            return;
+        }
         if (cross == 0.0) return;  // straight on, or straight back: the segments cover it
         // The outer side of the turn is where the two segments' edges part.
         const double side = cross > 0 ? -1.0 : 1.0;
-        const PointD n0{-d0.y, d0.x};
-        const PointD n1{-d1.y, d1.x};
         const PointD o0 = v + n0 * (side * hw);
         const PointD o1 = v + n1 * (side * hw);
         if (pen.join == PS_JOIN_MITER && 1.0 + dot > 1e-12) {
