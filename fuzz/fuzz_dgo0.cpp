@@ -1,11 +1,15 @@
 // Fuzz target for the "DGO0" graphic-object reader: any bytes, read as a run of records.
 // Every record that loads must store and load again to the same bytes, and a shape small
-// enough to rasterise quickly is drawn into its mask.
+// enough to rasterise quickly is drawn into its mask and then, through the edge and shadow
+// renderer, into a small picture it may overlap or miss. For that last step the decorations
+// are cut to a few pixels and every part is switched to a plain colour: a texture name from
+// the input would open whatever file it names.
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
 
 #include "draw/draw_graph.h"
+#include "framebuffer/kr_frame_buffer.h"
 #include "imagefile/kr_bitmaps.h"
 
 namespace {
@@ -55,6 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 8: g.DispBwBmp_Spline(&mask, &origin); break;
             default: break;
             }
+            g.SetEdgeType(g.GetEdgeType_Type(), g.GetEdgeType_Size() & 7, 0);
+            g.SetShadType(g.GetShadType_Type(), g.GetShadType_Size() % 8, g.GetShadType_SoftSize() & 7,
+                          g.GetShadType_SoftPen());
+            g.SetBodyCol(g.GetBodyCol());
+            g.SetEdgeCol(g.GetEdgeCol());
+            g.SetShadCol(g.GetShadCol());
+            const int expected = g.GetGraphType() >= 1 && g.GetGraphType() <= 8 ? 0 : 1;
+            CKrFrameBuffer fb(40, 30, 1);
+            if (g.DrawFrame(&fb) != expected) std::abort();
+            CBox whole, body, edge, shadow;
+            if (g.DrawFrameEria(&fb, whole, body, edge, shadow) != expected) std::abort();
         }
     }
     return 0;
