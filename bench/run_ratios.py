@@ -19,7 +19,9 @@ def run(binary, bench_filter):
     cmd = [binary, "--benchmark_format=json", "--benchmark_min_time=0.2"]
     if bench_filter:
         cmd.append("--benchmark_filter=" + bench_filter)
-    out = subprocess.run(cmd, check=True, capture_output=True, text=True).stdout
+    out = subprocess.run(cmd, capture_output=True, text=True).stdout
+    if not out.strip():
+        return []  # nothing matched the filter in this program
     return json.loads(out)["benchmarks"]
 
 

@@ -61,6 +61,8 @@ std::uint32_t CKrMonoBitmap::RowBytes(long width)
 }
 
 CKrMonoBitmap::CKrMonoBitmap() : m_raster(&CKrMonoBitmap::RowBytes) {}
+CKrMonoBitmap::CKrMonoBitmap(const CKrMonoBitmap& o) = default;
+CKrMonoBitmap& CKrMonoBitmap::operator=(const CKrMonoBitmap& o) = default;
 CKrMonoBitmap::~CKrMonoBitmap() = default;
 
 int CKrMonoBitmap::Create(long width, long height)
@@ -94,6 +96,8 @@ std::uint32_t CKrGrayBitmap::RowBytes(long width)
 }
 
 CKrGrayBitmap::CKrGrayBitmap() : m_raster(&CKrGrayBitmap::RowBytes) {}
+CKrGrayBitmap::CKrGrayBitmap(const CKrGrayBitmap& o) = default;
+CKrGrayBitmap& CKrGrayBitmap::operator=(const CKrGrayBitmap& o) = default;
 CKrGrayBitmap::~CKrGrayBitmap() = default;
 
 int CKrGrayBitmap::Create(long width, long height)

@@ -46,8 +46,8 @@ private:
 class ZORVIK_API CKrMonoBitmap {
 public:
     CKrMonoBitmap();
-    CKrMonoBitmap(const CKrMonoBitmap&) = default;
-    CKrMonoBitmap& operator=(const CKrMonoBitmap&) = default;
+    CKrMonoBitmap(const CKrMonoBitmap& o);
+    CKrMonoBitmap& operator=(const CKrMonoBitmap& o);
     virtual ~CKrMonoBitmap();
 
     int Create(long width, long height);
@@ -74,8 +74,8 @@ private:
 class ZORVIK_API CKrGrayBitmap {
 public:
     CKrGrayBitmap();
-    CKrGrayBitmap(const CKrGrayBitmap&) = default;
-    CKrGrayBitmap& operator=(const CKrGrayBitmap&) = default;
+    CKrGrayBitmap(const CKrGrayBitmap& o);
+    CKrGrayBitmap& operator=(const CKrGrayBitmap& o);
     virtual ~CKrGrayBitmap();
 
     int Create(long width, long height);

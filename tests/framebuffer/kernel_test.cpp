@@ -102,6 +102,15 @@ TEST(KernelComposite, Div255ShortcutIsExactOverTheUsedRange)
     for (DWORD x = 0; x <= 65534; ++x) ASSERT_EQ((x + 1 + (x >> 8)) >> 8, x / 255) << x;
 }
 
+TEST(KernelComposite, ReciprocalDivisionIsExactForEveryQuotientThatOccurs)
+{
+    for (DWORD k = 1; k <= 255; ++k) {
+        for (DWORD num = 0; num <= 255 * k; ++num) {
+            ASSERT_EQ(zk::quotient_by_reciprocal(num, k), num / k) << num << " / " << k;
+        }
+    }
+}
+
 TEST(KernelComposite, RowKernelsMatchTheDefinitionForEveryWidth)
 {
     const std::uint32_t seed = zt::test_seed();

@@ -3,9 +3,12 @@
 // The AVX2 version handles eight pixels at a time. Runs that are wholly opaque or wholly
 // transparent (the common case in captions) take short cuts; mixed keys go through the full
 // formula with exact integer results: d·a/255 uses (x + 1 + (x >> 8)) >> 8, exact for
-// x ≤ 65534, and the division by k uses a correctly rounded float division, whose truncation
-// is exact because the numerator is below 65026 and a quotient that is not whole lies at
-// least 1/255 away from the next integer.
+// x ≤ 65534, and the division by k multiplies by a float reciprocal and adds a small bias
+// before truncating: the numerator is below 65026, so the product is within 4e-5 of the true
+// quotient, and a quotient that is not whole lies at least 1/255 from the next integer; the
+// bias of 1/1024 lifts whole quotients that came out a hair low without pushing any other
+// across an integer. quotient_by_reciprocal is checked against integer division for every
+// numerator and divisor that can occur.
 #include "framebuffer/kernels/composite.h"
 
 #include <immintrin.h>
@@ -13,6 +16,12 @@
 #include "core/simd.h"
 
 namespace zk {
+
+std::uint32_t quotient_by_reciprocal(std::uint32_t num, std::uint32_t k)
+{
+    const float r = 1.0f / static_cast<float>(k);
+    return static_cast<std::uint32_t>(static_cast<float>(num) * r + kQuotientBias);
+}
 
 void composite_row_ref(std::uint32_t* dst, const std::uint32_t* src, std::size_t n)
 {
@@ -27,6 +36,8 @@ __attribute__((target("avx2"))) void composite_row_avx2(std::uint32_t* dst, cons
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        // Eight zero words (the empty space around captions) leave the destination as it is.
+        if (_mm256_testz_si256(s, s)) continue;
         const __m256i a = _mm256_srli_epi32(s, 24);
         const __m256i opaque = _mm256_cmpeq_epi32(a, k255);
         if (_mm256_movemask_epi8(opaque) == -1) {
@@ -51,14 +62,15 @@ __attribute__((target("avx2"))) void composite_row_avx2(std::uint32_t* dst, cons
         __m256i k = _mm256_add_epi32(t, a);
         // Keep k non-zero in lanes whose result is not used.
         k = _mm256_max_epi32(k, one);
-        const __m256 kf = _mm256_cvtepi32_ps(k);
+        const __m256 rk = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(k));
+        const __m256 eps = _mm256_set1_ps(kQuotientBias);
         const __m256i mask8 = _mm256_set1_epi32(0xFF);
         __m256i out = _mm256_slli_epi32(k, 24);
         for (int shift = 0; shift < 24; shift += 8) {
             const __m256i dc = _mm256_and_si256(_mm256_srli_epi32(d, shift), mask8);
             const __m256i sc = _mm256_and_si256(_mm256_srli_epi32(s, shift), mask8);
             const __m256i num = _mm256_add_epi32(_mm256_mullo_epi32(dc, t), _mm256_mullo_epi32(sc, a));
-            const __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(num), kf));
+            const __m256i q = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(num), rk), eps));
             out = _mm256_or_si256(out, _mm256_slli_epi32(q, shift));
         }
         out = _mm256_blendv_epi8(out, s, opaque);

@@ -31,6 +31,11 @@ inline std::uint32_t key_composite(std::uint32_t s, std::uint32_t d)
     return out;
 }
 
+// The vectorised kernel divides by k through a float reciprocal plus this bias; the scalar
+// twin below exists so the method can be checked exhaustively.
+constexpr float kQuotientBias = 1.0f / 1024.0f;
+std::uint32_t quotient_by_reciprocal(std::uint32_t num, std::uint32_t k);
+
 // dst[i] = key_composite(src[i], dst[i]) for i < n. src and dst must not overlap.
 void composite_row_ref(std::uint32_t* dst, const std::uint32_t* src, std::size_t n);
 void composite_row_avx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t n);
