@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "imagefile/kr_bitmaps.h"
 #include "platform/gdi_text/code_page.h"
 #include "platform/gdi_text/gdi_text.h"
+#include "platform/gdi_text/mono_blit.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -388,4 +391,36 @@ TEST(GdiTextFont, TheGlyphCacheChangesNoBitAndIsSharedSafelyByThreads)
     for (auto& r : results) threads.emplace_back([&r, &render_all] { render_all(r); });
     for (std::thread& t : threads) t.join();
     for (const auto& r : results) EXPECT_EQ(r, fresh);
+}
+
+TEST(GdiTextBlitKernel, WordWiseOrMatchesTheBitwiseDefinition)
+{
+    std::uint32_t seed = zt::test_seed();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    constexpr long kGuard = 16;
+    for (long w = 1; w <= 64; ++w) {
+        for (int round = 0; round < 40; ++round) {
+            const long sw = 1 + static_cast<long>(rng() % 150), sh = 1 + static_cast<long>(rng() % 6);
+            const long pitch = (sw + 7) / 8 + static_cast<long>(rng() % 3);
+            std::vector<std::uint8_t> src(static_cast<size_t>(pitch * sh));
+            for (long r = 0; r < sh; ++r)
+                for (long c = 0; c < sw; ++c)
+                    if (rng() & 1) src[static_cast<size_t>(r * pitch + c / 8)] |= static_cast<std::uint8_t>(0x80 >> (c % 8));
+            const long th = 1 + static_cast<long>(rng() % 8), row_bytes = (w + 15) / 16 * 2;
+            std::vector<std::uint8_t> a(static_cast<size_t>(row_bytes * th + 2 * kGuard), 0x5A);
+            for (long i = kGuard; i < kGuard + row_bytes * th; ++i) a[static_cast<size_t>(i)] = static_cast<std::uint8_t>(rng() & 0xAA);
+            // Row padding starts clear, as in a fresh mask.
+            for (long r = 0; r < th; ++r)
+                for (long c = w; c < row_bytes * 8; ++c)
+                    a[static_cast<size_t>(kGuard + r * row_bytes + c / 8)] &= static_cast<std::uint8_t>(~(0x80 >> (c % 8)));
+            std::vector<std::uint8_t> b = a;
+            const long x = static_cast<long>(rng() % (w + sw + 20)) - sw - 10;
+            const long y = static_cast<long>(rng() % (th + sh + 4)) - sh - 2;
+            zk::MonoSource s{src.data(), sw, sh, pitch};
+            zk::or_mono_reference(s, zk::MonoView{a.data() + kGuard, w, th, row_bytes}, x, y);
+            zk::or_mono(s, zk::MonoView{b.data() + kGuard, w, th, row_bytes}, x, y);
+            ASSERT_EQ(a, b) << "width " << w << " source " << sw << "x" << sh << " at " << x << "," << y;
+        }
+    }
 }

@@ -18,6 +18,7 @@
 
 #include "imagefile/kr_bitmaps.h"
 #include "platform/gdi_text/code_page.h"
+#include "platform/gdi_text/mono_blit.h"
 
 namespace zk {
 namespace {
@@ -388,60 +389,17 @@ std::shared_ptr<const GlyphMask> FontInstance::glyph_mask(const GlyphKey& key) c
     return mask;
 }
 
-namespace {
-
-// ORs a glyph mask into the target with its first bit at (x, y); what falls outside is cut.
-void blit(const GlyphMask& m, CKrMonoBitmap& target, long x, long y)
-{
-    const long tw = target.GetWidth(), th = target.GetHeight();
-    const long row_bytes = static_cast<long>(target.GetLineByte());
-    unsigned char* bits = target.GetBits();
-    if (!bits || m.width <= 0) return;
-    long r0 = std::max<long>(0, -y), r1 = std::min<long>(m.rows, th - y);
-    if (x >= tw || x + m.width <= 0) return;
-    long byte0 = x >= 0 ? x / 8 : -((-x + 7) / 8);
-    int shift = static_cast<int>(x - byte0 * 8);
-    for (long r = r0; r < r1; ++r) {
-        const std::uint8_t* src = m.bits.data() + static_cast<size_t>(r) * static_cast<size_t>(m.pitch);
-        unsigned char* dst = bits + static_cast<size_t>(y + r) * static_cast<size_t>(row_bytes);
-        for (long j = 0; j < m.pitch; ++j) {
-            std::uint8_t b = src[j];
-            if (!b) continue;
-            long bi = byte0 + j;
-            if (bi >= 0 && bi < row_bytes) dst[bi] |= static_cast<unsigned char>(b >> shift);
-            if (shift && bi + 1 >= 0 && bi + 1 < row_bytes) dst[bi + 1] |= static_cast<unsigned char>(b << (8 - shift));
-        }
-    }
-}
-
-} // namespace
-
 void FontInstance::draw(const std::vector<LaidGlyph>& glyphs, CKrMonoBitmap& target, long x, long y) const
 {
     if (!target.GetBits()) return;
+    const MonoView view{target.GetBits(), target.GetWidth(), target.GetHeight(),
+                        static_cast<long>(target.GetLineByte())};
     for (const LaidGlyph& g : glyphs) {
         std::shared_ptr<const GlyphMask> m = glyph_mask(g.key);
         if (!m || m->width <= 0) continue;
         long rx = vertical_ ? x - tm_.tmAscent : x + g.pen;
         long ry = vertical_ ? y + g.pen : y + tm_.tmAscent;
-        blit(*m, target, rx + m->left, ry + m->top);
-    }
-    // Bits past the width in the last word of each row are padding, not picture.
-    const long tw = target.GetWidth();
-    if (tw % 8) {
-        const size_t row_bytes = target.GetLineByte();
-        unsigned char keep = static_cast<unsigned char>(0xFF << (8 - tw % 8));
-        for (long r = 0; r < target.GetHeight(); ++r) {
-            unsigned char* row = target.GetBits() + static_cast<size_t>(r) * row_bytes;
-            row[tw / 8] &= keep;
-            for (size_t b = static_cast<size_t>(tw / 8) + 1; b < row_bytes; ++b) row[b] = 0;
-        }
-    } else {
-        const size_t row_bytes = target.GetLineByte();
-        for (long r = 0; r < target.GetHeight(); ++r) {
-            unsigned char* row = target.GetBits() + static_cast<size_t>(r) * row_bytes;
-            for (size_t b = static_cast<size_t>(tw / 8); b < row_bytes; ++b) row[b] = 0;
-        }
+        or_mono(MonoSource{m->bits.data(), m->width, m->rows, m->pitch}, view, rx + m->left, ry + m->top);
     }
 }
 

@@ -1,0 +1,30 @@
+// Laying a one-bit glyph mask into a one-bit text mask: the inner loop of TextOut.
+//
+// Both rasters are rows of bytes, most significant bit leftmost. The glyph's bits are ORed in
+// with its first bit at (x, y) of the target; whatever falls outside the target's width and
+// height (its row padding included) is cut. `or_mono_reference` goes bit by bit, straight
+// from that definition; `or_mono` moves 64 bits at a time and must give the same bytes.
+#pragma once
+
+#include <cstdint>
+
+namespace zk {
+
+struct MonoView {
+    std::uint8_t* bits;
+    long width;      // pixels
+    long height;
+    long row_bytes;
+};
+
+struct MonoSource {
+    const std::uint8_t* bits;
+    long width;  // pixels; bits past it in a row are zero
+    long height;
+    long pitch;  // bytes a row
+};
+
+void or_mono_reference(const MonoSource& src, const MonoView& dst, long x, long y);
+void or_mono(const MonoSource& src, const MonoView& dst, long x, long y);
+
+} // namespace zk
