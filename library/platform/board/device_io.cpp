@@ -1,0 +1,199 @@
+// Device handles, the device namespace and the board's video-effects devices.
+#include "platform/board/device_io.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "platform/board/system_clock_device.h"
+#include "platform/board/virtual_board.h"
+
+namespace zk {
+namespace {
+
+std::string lower(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+struct Devices {
+    std::mutex lock;
+    std::map<std::string, DeviceFactory> by_name; // lower-case names
+};
+
+Devices& devices()
+{
+    static Devices d;
+    return d;
+}
+
+DeviceFactory find_factory(const std::string& name)
+{
+    Devices& d = devices();
+    std::lock_guard<std::mutex> guard(d.lock);
+    auto it = d.by_name.find(lower(name));
+    return it == d.by_name.end() ? DeviceFactory() : it->second;
+}
+
+struct DeviceHandle final : KernelObject {
+    std::shared_ptr<VirtualDevice> device;
+    bool overlapped = false;
+};
+
+// The video-effects device: answers the option-word request with the board's word.
+class EffectsDevice final : public VirtualDevice {
+public:
+    explicit EffectsDevice(DWORD option_word) : option_word_(option_word) {}
+    BOOL control(DWORD code, const void* in, DWORD inBytes, void* out, DWORD outBytes, DWORD* bytesReturned,
+                 OVERLAPPED*) override
+    {
+        if (code != IOCTL_VFX_GET_PROM_OPTIONS) {
+            SetLastError(ERROR_INVALID_FUNCTION);
+            return FALSE;
+        }
+        if (!in || !out || inBytes < kPromRequestBytes || outBytes < kPromRequestBytes) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        DWORD words[kPromRequestBytes / 4];
+        std::memcpy(words, in, sizeof words);
+        if (words[0] != kPromRequestMagic) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        words[9] = option_word_;
+        std::memcpy(out, words, sizeof words);
+        if (bytesReturned) *bytesReturned = kPromRequestBytes;
+        return TRUE;
+    }
+
+private:
+    DWORD option_word_;
+};
+
+} // namespace
+
+void register_device(const std::string& name, DeviceFactory factory)
+{
+    Devices& d = devices();
+    std::lock_guard<std::mutex> guard(d.lock);
+    if (factory) d.by_name[lower(name)] = std::move(factory);
+    else d.by_name.erase(lower(name));
+}
+
+DeviceOverride::DeviceOverride(std::string name, DeviceFactory factory) : name_(std::move(name))
+{
+    previous_ = find_factory(name_);
+    register_device(name_, std::move(factory));
+}
+
+DeviceOverride::~DeviceOverride()
+{
+    register_device(name_, previous_);
+}
+
+void complete_overlapped(OVERLAPPED* overlapped, DWORD status, DWORD bytes)
+{
+    if (!overlapped) return;
+    overlapped->InternalHigh = bytes;
+    // The status is written last and read first, so a caller polling without waiting on the
+    // event sees the byte count that belongs to it.
+    std::atomic_ref<ULONG_PTR>(overlapped->Internal).store(status, std::memory_order_release);
+    if (overlapped->hEvent) SetEvent(overlapped->hEvent);
+}
+
+} // namespace zk
+
+HANDLE CreateFile(const char* name, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD flags, HANDLE)
+{
+    static const char prefix[] = "\\\\.\\";
+    if (!name || std::strncmp(name, prefix, 4) != 0 || !name[4]) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (disposition != OPEN_EXISTING) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    const std::string device = name + 4;
+    std::shared_ptr<zk::VirtualDevice> object;
+    bool known = false;
+    if (zk::DeviceFactory factory = zk::find_factory(device)) {
+        known = true;
+        object = factory();
+    } else {
+        const auto board = zk::current_board();
+        DWORD word;
+        if (board->effects_option_word(device, word)) {
+            known = true;
+            object = std::make_shared<zk::EffectsDevice>(word);
+        } else if (board->has_system_clock(device)) {
+            known = true;
+            object = zk::open_system_clock(board, device);
+        }
+    }
+    if (!object) {
+        SetLastError(known ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto handle = std::make_shared<zk::DeviceHandle>();
+    handle->device = std::move(object);
+    handle->overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
+    HANDLE h = zk::make_handle(handle);
+    if (!h) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inBytes, void* out, DWORD outBytes,
+                     DWORD* bytesReturned, OVERLAPPED* overlapped)
+{
+    auto handle = zk::handle_object<zk::DeviceHandle>(device);
+    if (!handle) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (bytesReturned) *bytesReturned = 0;
+    if (overlapped) {
+        std::atomic_ref<ULONG_PTR>(overlapped->Internal).store(STATUS_PENDING, std::memory_order_relaxed);
+        overlapped->InternalHigh = 0;
+        if (overlapped->hEvent) ResetEvent(overlapped->hEvent);
+    }
+    const BOOL ok = handle->device->control(code, in, inBytes, out, outBytes, bytesReturned, overlapped);
+    // A request finished at once completes its overlapped record too, as on Windows.
+    if (overlapped && (ok || GetLastError() != ERROR_IO_PENDING)) {
+        const DWORD status = ok ? 0 : GetLastError();
+        zk::complete_overlapped(overlapped, status, bytesReturned ? *bytesReturned : 0);
+        if (!ok) SetLastError(status);
+    }
+    return ok;
+}
+
+BOOL GetOverlappedResult(HANDLE device, OVERLAPPED* overlapped, DWORD* bytes, BOOL wait)
+{
+    if (!overlapped || !bytes) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!zk::handle_object<zk::DeviceHandle>(device)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (wait && overlapped->hEvent) WaitForSingleObject(overlapped->hEvent, INFINITE);
+    const ULONG_PTR status = std::atomic_ref<ULONG_PTR>(overlapped->Internal).load(std::memory_order_acquire);
+    if (status == STATUS_PENDING) {
+        SetLastError(ERROR_IO_INCOMPLETE);
+        return FALSE;
+    }
+    *bytes = static_cast<DWORD>(overlapped->InternalHigh);
+    if (status != 0) {
+        SetLastError(static_cast<DWORD>(status));
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -1,0 +1,189 @@
+// The field interrupt of the virtual board: a callback at every field boundary of the board's
+// time base, which counts the field in the status word and sets the events of the armed
+// requests.
+#include "platform/board/system_clock_device.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/board/virtual_board.h"
+
+namespace zk {
+namespace {
+
+constexpr DWORD kOperationAborted = 995;
+
+// One clock per name and board, shared by every open of the device.
+class SystemClock : public std::enable_shared_from_this<SystemClock> {
+public:
+    SystemClock(std::weak_ptr<VirtualBoard> board, std::shared_ptr<TimeBase> time) : board_(std::move(board)), time_(std::move(time)) {}
+    ~SystemClock()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (tick_) time_->cancel(tick_);
+    }
+
+    DWORD* status() { return reinterpret_cast<DWORD*>(&status_); }
+
+    DWORD register_client()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        const DWORD word = next_word_++;
+        clients_.push_back(word);
+        return word;
+    }
+    bool known(DWORD word)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return std::find(clients_.begin(), clients_.end(), word) != clients_.end();
+    }
+    void arm(DWORD word, OVERLAPPED* ov)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        armed_.push_back({word, ov});
+        if (!tick_) schedule_next_locked();
+    }
+    void disarm(DWORD word)
+    {
+        std::vector<OVERLAPPED*> done;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            for (auto it = armed_.begin(); it != armed_.end();) {
+                if (it->word == word) {
+                    done.push_back(it->ov);
+                    it = armed_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            clients_.erase(std::remove(clients_.begin(), clients_.end(), word), clients_.end());
+            if (armed_.empty() && tick_) {
+                time_->cancel(tick_);
+                tick_ = 0;
+            }
+        }
+        for (OVERLAPPED* ov : done) complete_overlapped(ov, kOperationAborted, 0);
+    }
+
+private:
+    struct Armed {
+        DWORD word;
+        OVERLAPPED* ov;
+    };
+
+    void schedule_next_locked()
+    {
+        auto board = board_.lock();
+        if (!board) return;
+        const long long next = board->field_at(time_->now()) + 1;
+        std::weak_ptr<SystemClock> self = weak_from_this();
+        tick_ = time_->schedule(board->field_time(next), 0, [self, next] {
+            if (auto clock = self.lock()) clock->field(next);
+        });
+    }
+
+    void field(long long index)
+    {
+        std::vector<HANDLE> events;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            tick_ = 0;
+            if (armed_.empty()) return;
+            status_.store(static_cast<DWORD>(index));
+            for (const Armed& a : armed_) {
+                if (a.ov && a.ov->hEvent) events.push_back(a.ov->hEvent);
+            }
+            schedule_next_locked();
+        }
+        for (HANDLE h : events) SetEvent(h);
+    }
+
+    std::weak_ptr<VirtualBoard> board_;
+    std::shared_ptr<TimeBase> time_;
+    std::atomic<DWORD> status_{0};
+    std::mutex lock_;
+    std::vector<DWORD> clients_;
+    std::vector<Armed> armed_;
+    DWORD next_word_ = 0x5C10001;
+    DWORD_PTR tick_ = 0;
+};
+
+static_assert(sizeof(std::atomic<DWORD>) == sizeof(DWORD), "the status word is handed out as a DWORD");
+
+class SystemClockDevice final : public VirtualDevice {
+public:
+    explicit SystemClockDevice(std::shared_ptr<SystemClock> clock) : clock_(std::move(clock)) {}
+
+    BOOL control(DWORD code, const void* in, DWORD inBytes, void* out, DWORD outBytes, DWORD* returned,
+                 OVERLAPPED* ov) override
+    {
+        DWORD word = 0;
+        const bool has_word = in && inBytes >= sizeof word && (std::memcpy(&word, in, sizeof word), true);
+        switch (code) {
+        case IOCTL_SYSCLK_REGISTER:
+            return reply(out, outBytes, returned, clock_->register_client());
+        case IOCTL_SYSCLK_MAP_STATUS: {
+            // The address does not fit in 4 bytes here: a reply too small for a pointer is refused.
+            DWORD* status = clock_->status();
+            if (!out || outBytes < sizeof status) return fail(ERROR_INSUFFICIENT_BUFFER);
+            std::memcpy(out, &status, sizeof status);
+            if (returned) *returned = sizeof status;
+            return TRUE;
+        }
+        case IOCTL_SYSCLK_UNMAP:
+            return TRUE;
+        case IOCTL_SYSCLK_ARM:
+            if (!has_word || !clock_->known(word)) return fail(ERROR_INVALID_PARAMETER);
+            if (!ov || !ov->hEvent) return fail(ERROR_INVALID_PARAMETER);
+            clock_->arm(word, ov);
+            return fail(ERROR_IO_PENDING);
+        case IOCTL_SYSCLK_DISARM:
+            if (!has_word) return fail(ERROR_INVALID_PARAMETER);
+            clock_->disarm(word);
+            return TRUE;
+        default:
+            return fail(ERROR_INVALID_FUNCTION);
+        }
+    }
+
+private:
+    static BOOL fail(DWORD error)
+    {
+        SetLastError(error);
+        return FALSE;
+    }
+    static BOOL reply(void* out, DWORD outBytes, DWORD* returned, DWORD value)
+    {
+        if (!out || outBytes < sizeof value) return fail(ERROR_INSUFFICIENT_BUFFER);
+        std::memcpy(out, &value, sizeof value);
+        if (returned) *returned = sizeof value;
+        return TRUE;
+    }
+
+    std::shared_ptr<SystemClock> clock_;
+};
+
+std::string lower(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+std::shared_ptr<VirtualDevice> open_system_clock(const std::shared_ptr<VirtualBoard>& board, const std::string& name)
+{
+    if (!board || !board->has_system_clock(name)) return nullptr;
+    std::weak_ptr<VirtualBoard> weak = board;
+    auto time = board->time_base();
+    auto clock = board->device_state<SystemClock>("sysclk:" + lower(name), [weak, time] {
+        return std::make_shared<SystemClock>(weak, time);
+    });
+    return std::make_shared<SystemClockDevice>(std::move(clock));
+}
+
+} // namespace zk

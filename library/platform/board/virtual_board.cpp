@@ -1,0 +1,242 @@
+// The current virtual board, its time base, field timing and records.
+#include "platform/board/virtual_board.h"
+
+#include <cctype>
+
+namespace zk {
+namespace {
+
+struct Current {
+    std::mutex lock;
+    std::shared_ptr<VirtualBoard> board;
+};
+
+Current& current()
+{
+    static Current c;
+    return c;
+}
+
+constexpr size_t kMaxMonitoredEvents = 4096;
+
+} // namespace
+
+FieldRate field_rate(int standard)
+{
+    switch (standard) {
+    case 2:
+    case 3:
+        return {200000, 1, 50, 1};
+    case 4:
+        return {1000000, 6, 60, 1};
+    default:
+        return {1001000, 6, 60000, 1001};
+    }
+}
+
+int standard_from_guid(REFGUID g)
+{
+    if (g == VIDEOSTANDARD_NTSC) return 1;
+    if (g == VIDEOSTANDARD_PAL) return 2;
+    if (g == VIDEOSTANDARD_PAL_M) return 3;
+    return 0;
+}
+
+GUID guid_from_standard(int standard)
+{
+    switch (standard) {
+    case 1:
+        return VIDEOSTANDARD_NTSC;
+    case 2:
+        return VIDEOSTANDARD_PAL;
+    case 3:
+        return VIDEOSTANDARD_PAL_M;
+    default:
+        return GUID_NULL;
+    }
+}
+
+BoardConfig BoardConfig::standard()
+{
+    BoardConfig c;
+    BoardCardset set;
+    set.mrid = 0x00010000;
+    set.name = "DigiSuite Backplane 0";
+    set.standard = 1;
+    set.boards = {"DigiMix"};
+    set.instances = {{CLSID_DigiSuiteReferenceClock, 0, 0, 0}};
+    c.cardsets.push_back(set);
+    c.effects_devices["DigiMixVFX0"] = 0;
+    c.system_clocks = {"DigiSuiteSystemClock0"};
+    return c;
+}
+
+VirtualBoard::VirtualBoard(BoardConfig config) : config_(std::move(config))
+{
+    // Instances without an MRID get one below their cardset's.
+    for (BoardCardset& set : config_.cardsets) {
+        DWORD next = set.mrid + 0x100;
+        for (BoardFilterInstance& inst : set.instances) {
+            if (inst.mrid == 0) inst.mrid = next++;
+        }
+    }
+    if (config_.manual_clock) {
+        auto manual = std::make_shared<ManualTimeBase>(config_.manual_start);
+        manual_ = manual.get();
+        time_base_ = std::move(manual);
+    } else {
+        time_base_ = std::make_shared<RealTimeBase>();
+    }
+}
+
+const BoardCardset* VirtualBoard::cardset_for(DWORD mrid) const
+{
+    if (config_.cardsets.empty()) return nullptr;
+    if (mrid == 0) return &config_.cardsets.front();
+    for (const BoardCardset& set : config_.cardsets) {
+        if (set.mrid == mrid) return &set;
+        for (const BoardFilterInstance& inst : set.instances) {
+            if (inst.mrid == mrid) return &set;
+        }
+    }
+    return nullptr;
+}
+
+bool VirtualBoard::resource_known(DWORD mrid) const
+{
+    return mrid == 0 || cardset_for(mrid) != nullptr;
+}
+
+int VirtualBoard::standard_for(DWORD mrid) const
+{
+    const BoardCardset* set = cardset_for(mrid);
+    return set ? set->standard : 0;
+}
+
+REFERENCE_TIME VirtualBoard::field_time(long long field) const
+{
+    const FieldRate r = field_rate(standard_for(0));
+    return static_cast<REFERENCE_TIME>(field * r.R / r.S);
+}
+
+long long VirtualBoard::field_at(REFERENCE_TIME t) const
+{
+    const FieldRate r = field_rate(standard_for(0));
+    long long k = static_cast<long long>(t * r.S / r.R);
+    while (field_time(k + 1) <= t) ++k;
+    while (k > 0 && field_time(k) > t) --k;
+    return k;
+}
+
+bool VirtualBoard::step_fields(long long n)
+{
+    if (!manual_) return false;
+    long long k = field_at(manual_->now());
+    for (long long i = 0; i < n; ++i) manual_->advance_to(field_time(++k));
+    return true;
+}
+
+bool VirtualBoard::advance_to(REFERENCE_TIME t)
+{
+    if (!manual_) return false;
+    manual_->advance_to(t);
+    return true;
+}
+
+DWORD VirtualBoard::monitor_register(const std::string& client)
+{
+    std::lock_guard<std::mutex> guard(monitor_lock_);
+    const DWORD cookie = next_cookie_++;
+    monitor_clients_[cookie] = client;
+    return cookie;
+}
+
+bool VirtualBoard::monitor_unregister(DWORD cookie)
+{
+    std::lock_guard<std::mutex> guard(monitor_lock_);
+    return monitor_clients_.erase(cookie) != 0;
+}
+
+bool VirtualBoard::monitor_event(DWORD cookie, LONG code)
+{
+    std::lock_guard<std::mutex> guard(monitor_lock_);
+    auto it = monitor_clients_.find(cookie);
+    if (it == monitor_clients_.end()) return false;
+    if (monitored_.size() < kMaxMonitoredEvents) monitored_.push_back(MonitoredEvent{it->second, code});
+    return true;
+}
+
+std::vector<MonitoredEvent> VirtualBoard::monitored_events() const
+{
+    std::lock_guard<std::mutex> guard(monitor_lock_);
+    return monitored_;
+}
+
+std::vector<std::string> VirtualBoard::monitor_clients() const
+{
+    std::lock_guard<std::mutex> guard(monitor_lock_);
+    std::vector<std::string> out;
+    for (const auto& [cookie, name] : monitor_clients_) out.push_back(name);
+    return out;
+}
+
+namespace {
+
+bool same_name(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool VirtualBoard::effects_option_word(const std::string& device, DWORD& word) const
+{
+    for (const auto& [name, w] : config_.effects_devices) {
+        if (same_name(name, device)) {
+            word = w;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool VirtualBoard::has_system_clock(const std::string& device) const
+{
+    for (const std::string& name : config_.system_clocks) {
+        if (same_name(name, device)) return true;
+    }
+    return false;
+}
+
+std::shared_ptr<VirtualBoard> current_board()
+{
+    Current& c = current();
+    std::lock_guard<std::mutex> guard(c.lock);
+    if (!c.board) c.board = std::make_shared<VirtualBoard>();
+    return c.board;
+}
+
+std::shared_ptr<VirtualBoard> install_board(std::shared_ptr<VirtualBoard> board)
+{
+    Current& c = current();
+    std::lock_guard<std::mutex> guard(c.lock);
+    auto previous = std::move(c.board);
+    c.board = std::move(board);
+    return previous;
+}
+
+BoardOverride::BoardOverride(BoardConfig config)
+    : board_(std::make_shared<VirtualBoard>(std::move(config))), previous_(install_board(board_))
+{
+}
+
+BoardOverride::~BoardOverride()
+{
+    install_board(previous_);
+}
+
+} // namespace zk

@@ -1,0 +1,167 @@
+// The virtual DigiSuite board: what is installed (cardsets, boards, filter instances, devices),
+// its one time base, and a record of what the on-air code asked of it.
+//
+// One board is current per process. By default it is built from BoardConfig::standard(),
+// which matches the registry's built-in description (one DigiMix at device 0), and its clock
+// runs in real time. Tests install their own board with BoardOverride: a manual clock that
+// they step field by field, other video standards, cardsets, or a board that lacks the scrub
+// control, the shuttle control, the event monitor or the MRID enumerator.
+//
+// Objects created from the board (clocks, controls, the enumerator) read the board that is
+// current when they are created and keep it; installing another board affects only objects
+// created after.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/board/digisuite_interfaces.h"
+#include "platform/filtergraph/reference_clock.h"
+
+namespace zk {
+
+struct BoardFilterInstance {
+    CLSID clsid{};
+    LONG board = 0;  // index into the cardset's boards
+    LONG number = 0; // instance number on that board
+    DWORD mrid = 0;  // assigned by the board when 0
+};
+
+struct BoardCardset {
+    DWORD mrid = 0;
+    std::string name;
+    int standard = 1; // 1: 60000/1001 fields/s; 2, 3: 50 fields/s; 0: a standard the clock cannot name
+    std::vector<std::string> boards; // board names; an empty name cannot be read
+    std::vector<BoardFilterInstance> instances;
+};
+
+struct ZORVIK_API BoardConfig {
+    std::vector<BoardCardset> cardsets;
+    bool manual_clock = false;
+    REFERENCE_TIME manual_start = 0;
+    bool extended_clock = true;
+    bool scrub_control = true;
+    bool shuttle_control = true;
+    bool event_monitor = true;
+    bool mrid_enumerator = true;
+    // Video-effects devices by name ("DigiMixVFX0") and the option word each reports.
+    std::map<std::string, DWORD> effects_devices;
+    // System-clock devices (field interrupts) by name.
+    std::vector<std::string> system_clocks;
+
+    // One cardset with one DigiMix on backplane 0, NTSC, effects device "DigiMixVFX0".
+    static BoardConfig standard();
+};
+
+// Counts of what was asked of the board's controls, for tests and diagnostics.
+struct BoardActivity {
+    std::atomic<int> begin_scrub{0};
+    std::atomic<int> end_scrub{0};
+    std::atomic<int> scrub_seeks{0};
+    std::atomic<int> shuttle_positions{0};
+    std::atomic<int> begin_shuttle{0};
+    std::atomic<int> end_shuttle{0};
+    std::atomic<int> speed_changes{0};
+};
+
+struct MonitoredEvent {
+    std::string client;
+    LONG code;
+};
+
+class ZORVIK_API VirtualBoard {
+public:
+    explicit VirtualBoard(BoardConfig config = BoardConfig::standard());
+    VirtualBoard(const VirtualBoard&) = delete;
+    VirtualBoard& operator=(const VirtualBoard&) = delete;
+
+    const BoardConfig& config() const { return config_; }
+    std::shared_ptr<TimeBase> time_base() const { return time_base_; }
+    // The manual time base, or null when the board runs in real time.
+    ManualTimeBase* manual_clock() const { return manual_; }
+
+    // The cardset with this MRID, or holding an instance with it; 0 gives the first cardset.
+    const BoardCardset* cardset_for(DWORD mrid) const;
+    bool resource_known(DWORD mrid) const;
+    // The video standard of the cardset a resource belongs to (1 to 3, or 0).
+    int standard_for(DWORD mrid) const;
+
+    // Field timing of the first cardset's standard, for stepping the manual clock.
+    REFERENCE_TIME field_time(long long field) const;
+    long long field_at(REFERENCE_TIME t) const; // the last field boundary at or before t
+    // Moves a manual clock on by n field boundaries, one at a time; false in real time.
+    bool step_fields(long long n);
+    // Moves a manual clock to time t; false in real time.
+    bool advance_to(REFERENCE_TIME t);
+
+    BoardActivity& activity() { return activity_; }
+
+    // Event monitor records.
+    DWORD monitor_register(const std::string& client);
+    bool monitor_unregister(DWORD cookie);
+    bool monitor_event(DWORD cookie, LONG code);
+    std::vector<MonitoredEvent> monitored_events() const;
+    std::vector<std::string> monitor_clients() const;
+
+    // The option word of a video-effects device, false when the board has no such device.
+    bool effects_option_word(const std::string& device, DWORD& word) const;
+    bool has_system_clock(const std::string& device) const;
+
+    // State of a device shared by every open of it on this board, made on first use.
+    template <class T> std::shared_ptr<T> device_state(const std::string& name, const std::function<std::shared_ptr<T>()>& make)
+    {
+        std::lock_guard<std::mutex> guard(device_lock_);
+        auto& slot = device_states_[name];
+        if (!slot) slot = make();
+        return std::static_pointer_cast<T>(slot);
+    }
+
+private:
+    BoardConfig config_;
+    std::shared_ptr<TimeBase> time_base_;
+    ManualTimeBase* manual_ = nullptr;
+    BoardActivity activity_;
+    mutable std::mutex monitor_lock_;
+    std::map<DWORD, std::string> monitor_clients_;
+    std::vector<MonitoredEvent> monitored_;
+    DWORD next_cookie_ = 1;
+    std::mutex device_lock_;
+    std::map<std::string, std::shared_ptr<void>> device_states_;
+};
+
+ZORVIK_API std::shared_ptr<VirtualBoard> current_board();
+// Installs a board and returns the previous one; null brings back the standard board.
+ZORVIK_API std::shared_ptr<VirtualBoard> install_board(std::shared_ptr<VirtualBoard> board);
+
+class ZORVIK_API BoardOverride {
+public:
+    explicit BoardOverride(BoardConfig config);
+    ~BoardOverride();
+    BoardOverride(const BoardOverride&) = delete;
+    BoardOverride& operator=(const BoardOverride&) = delete;
+    VirtualBoard& board() { return *board_; }
+    std::shared_ptr<VirtualBoard> shared() { return board_; }
+
+private:
+    std::shared_ptr<VirtualBoard> board_;
+    std::shared_ptr<VirtualBoard> previous_;
+};
+
+// The field period as a fraction R/S of 100 ns units, and fields per second as N/D, for a
+// video standard number (1 or unknown: 60000/1001; 2, 3: 50; 4: 60).
+struct FieldRate {
+    LONGLONG R, S; // one field lasts R/S units
+    LONGLONG N, D; // N/D fields per second
+};
+ZORVIK_API FieldRate field_rate(int standard);
+
+// The standard number a clock GUID stands for (1 to 3), 0 for anything else.
+ZORVIK_API int standard_from_guid(REFGUID g);
+ZORVIK_API GUID guid_from_standard(int standard);
+
+} // namespace zk
