@@ -52,6 +52,11 @@ public:
     // Copies (mode 0) or composites by key (mode 1) the w × h area at (sx, sy) of src to
     // (dx, dy), clipped to both buffers; done (optional) receives the area written.
     int FbCopy(CKrFrameBuffer* src, long sx, long sy, long w, long h, long dx, long dy, long mode, CBox* done);
+    // Like FbCopy, but each pixel is blended under the mask byte at its source position (0
+    // outside the mask): a mask of 255 replaces what is there, a mask of 0 lays the source over
+    // it. Same clipping and done rectangle as FbCopy; the mask must not be null.
+    int FbCopyMask(CKrFrameBuffer* src, CKrGrayBitmap* mask, long sx, long sy, long w, long h, long dx, long dy,
+                   CBox* done);
     // The key composite of one pixel; a transparent source always leaves the destination.
     static DWORD CopyKeyPixcel(DWORD src, DWORD dst);
     // Makes out a grey picture of this buffer's key.
@@ -66,6 +71,12 @@ public:
 
     // Writes the picture as 24-bit device-independent-bitmap rows (bottom-up unless topdown).
     int CopyBitmap24(unsigned char* bits, BITMAPINFOHEADER* header, int topdown);
+
+    // Grows the record's edge and shadow around this picture (its key is the body's coverage)
+    // and puts the decorated picture into target, which is replaced; the four boxes describe
+    // the layout. SetEdgeOrgSize keeps this picture's size and cuts off what lies outside it.
+    int SetEdge(CKrFrameBuffer* target, tagKRBWDRAWINFO* info, CBox& whole, CBox& body, CBox& edge, CBox& shadow);
+    int SetEdgeOrgSize(CKrFrameBuffer* target, tagKRBWDRAWINFO* info);
 
     // Resampled copies into dst: to a size, or by factors.
     int SizeChange(CKrFrameBuffer* dst, long width, long height);

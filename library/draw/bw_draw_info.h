@@ -1,0 +1,193 @@
+// The drawing-attribute record of every caption element, and the small class that owns one.
+//
+// tagKRBWDRAWINFO says how the body, edge and shadow of a text or shape are painted: the
+// supersampling factor of the mask, where the body goes, the edge and shadow geometry, and
+// per part a plain colour, a two-colour gradient or a texture file. Text and graphic objects
+// keep one inside their own records and store it in their files.
+//
+// In memory the record holds three pointers (the texture file names), so on this platform it
+// is larger than the 160 bytes it occupies in a file. The stored form is therefore never the
+// memory image: zk::pack_bw_draw_info and zk::unpack_bw_draw_info translate between the two,
+// forty little-endian 32-bit fields in the record's order, the name pointers written as zero
+// and ignored on reading.
+//
+// The record does not own its name pointers; whoever holds the record does (CBwDrawInfo here,
+// the font drawer and the text and graphic objects elsewhere).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "core/zorvik_api.h"
+#include "platform/framework/cstring.h"
+#include "platform/framework/win_types.h"
+
+// A two-colour gradient: Mode is kept for the caller and not used in drawing; Patern picks
+// the shape (0-10), (x, y) its optional centre point, Col1 and Col2 its colours.
+struct tagGRADINFO {
+    std::int32_t Mode;
+    std::int32_t Patern;
+    std::int32_t x;
+    std::int32_t y;
+    DWORD Col1;
+    DWORD Col2;
+};
+
+// A texture fill: Mode 0 centre, 1 tile, 2 stretch; File is a zero-terminated image file name
+// or null.
+struct tagTEXTUREINFO {
+    std::int32_t Mode;
+    const char* File;
+};
+
+struct tagEDGETYPE {
+    std::int32_t Type;     // 0 hard edge, anything else soft
+    std::int32_t Size;     // edge width in output pixels; below 1 no edge
+    std::int32_t SoftPen;  // kept for the caller; drawing does not use it
+};
+
+struct tagSHADTYPE {
+    std::int32_t Type;     // 0 drop, 1 extruded, 2 soft; other values draw as 0
+    std::int32_t Size;     // offset on both axes (extrusion depth and direction for type 1)
+    std::int32_t SoftSize; // blur radius of a soft shadow
+    std::int32_t SoftPen;  // non-zero: layers replace what lies under them (knock-out)
+};
+
+// Part modes of BodyMode, EdgeMode and ShadMode.
+enum : std::int32_t { kBwModeColor = 0, kBwModeGrad = 1, kBwModeTexture = 2 };
+
+struct tagKRBWDRAWINFO {
+    std::int32_t AntiScale; // 1, 4, 8 or 16
+    POINT Pos;              // body's top-left corner in output pixels, set just before drawing
+    tagEDGETYPE EdgeType;
+    tagSHADTYPE ShadType;
+    std::int32_t BodyMode;
+    std::int32_t EdgeMode;
+    std::int32_t ShadMode;
+    DWORD BodyCol;
+    DWORD EdgeCol;
+    DWORD ShadCol;
+    tagGRADINFO BodyGrad;
+    tagGRADINFO EdgeGrad;
+    tagGRADINFO ShadGrad;
+    tagTEXTUREINFO BodyText;
+    tagTEXTUREINFO EdgeText;
+    tagTEXTUREINFO ShadText;
+};
+
+// How one grey image is coloured: Mode selects which of the three fills is used.
+struct tagMAPINFO {
+    std::int32_t Mode;
+    const DWORD* Col;
+    const tagGRADINFO* Grad;
+    const tagTEXTUREINFO* Text;
+};
+
+namespace zk {
+
+constexpr std::size_t kBwDrawInfoBytes = 160;
+
+// Writes the record's stored form: forty little-endian 32-bit fields, the three name
+// pointers as zero.
+void pack_bw_draw_info(const tagKRBWDRAWINFO& info, std::span<std::uint8_t, kBwDrawInfoBytes> out);
+std::array<std::uint8_t, kBwDrawInfoBytes> pack_bw_draw_info(const tagKRBWDRAWINFO& info);
+
+// Reads a stored record. The three name pointers come back null: a stored pointer means
+// nothing, and the record's owner points them at its own names afterwards. Every bit
+// pattern is a valid record; the renderer bounds the sizes it finds there.
+void unpack_bw_draw_info(std::span<const std::uint8_t, kBwDrawInfoBytes> in, tagKRBWDRAWINFO& info);
+
+} // namespace zk
+
+class ZORVIK_API CBwDrawInfo {
+public:
+    CBwDrawInfo();
+    CBwDrawInfo(const CBwDrawInfo& o);
+    CBwDrawInfo& operator=(const CBwDrawInfo& o);
+    virtual ~CBwDrawInfo();
+
+    tagKRBWDRAWINFO* GetInfo() { return &m_Info; }
+    const tagKRBWDRAWINFO* GetInfo() const { return &m_Info; }
+
+    // Rounds to a supported factor: above 8 gives 16, 5-8 gives 8, 2-4 gives 4, below 2 gives 1.
+    void SetAntiScale(long n);
+    long GetAntiScale() const { return m_Info.AntiScale; }
+
+    // Colour setters also switch the part to colour mode.
+    void SetBodyCol(DWORD col);
+    void SetEdgeCol(DWORD col);
+    void SetShadCol(DWORD col);
+    long GetBodyMode() const { return m_Info.BodyMode; }
+    long GetEdgeMode() const { return m_Info.EdgeMode; }
+    long GetShadMode() const { return m_Info.ShadMode; }
+    DWORD GetBodyCol() const { return m_Info.BodyCol; }
+    DWORD GetEdgeCol() const { return m_Info.EdgeCol; }
+    DWORD GetShadCol() const { return m_Info.ShadCol; }
+
+    void SetEdgeType(long type, long size, long softpen);
+    void SetShadType(long type, long size, long softsize, long softpen);
+    void GetEdgeType(long* type, long* size, long* softpen) const;
+    void GetShadType(long* type, long* size, long* softsize, long* softpen) const;
+    long GetEdgeType_Type() const { return m_Info.EdgeType.Type; }
+    long GetEdgeType_Size() const { return m_Info.EdgeType.Size; }
+    long GetEdgeType_SoftPen() const { return m_Info.EdgeType.SoftPen; }
+    long GetShadType_Type() const { return m_Info.ShadType.Type; }
+    long GetShadType_Size() const { return m_Info.ShadType.Size; }
+    long GetShadType_SoftSize() const { return m_Info.ShadType.SoftSize; }
+    long GetShadType_SoftPen() const { return m_Info.ShadType.SoftPen; }
+
+    // Gradient setters also switch the part to gradient mode.
+    void SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
+    void SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
+    void SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
+    void GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
+    void GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
+    void GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
+    long GetBodyGrad_Mode() const { return m_Info.BodyGrad.Mode; }
+    long GetBodyGrad_Patern() const { return m_Info.BodyGrad.Patern; }
+    long GetBodyGrad_x() const { return m_Info.BodyGrad.x; }
+    long GetBodyGrad_y() const { return m_Info.BodyGrad.y; }
+    DWORD GetBodyGrad_Col1() const { return m_Info.BodyGrad.Col1; }
+    DWORD GetBodyGrad_Col2() const { return m_Info.BodyGrad.Col2; }
+    long GetEdgeGrad_Mode() const { return m_Info.EdgeGrad.Mode; }
+    long GetEdgeGrad_Patern() const { return m_Info.EdgeGrad.Patern; }
+    long GetEdgeGrad_x() const { return m_Info.EdgeGrad.x; }
+    long GetEdgeGrad_y() const { return m_Info.EdgeGrad.y; }
+    DWORD GetEdgeGrad_Col1() const { return m_Info.EdgeGrad.Col1; }
+    DWORD GetEdgeGrad_Col2() const { return m_Info.EdgeGrad.Col2; }
+    long GetShadGrad_Mode() const { return m_Info.ShadGrad.Mode; }
+    long GetShadGrad_Patern() const { return m_Info.ShadGrad.Patern; }
+    long GetShadGrad_x() const { return m_Info.ShadGrad.x; }
+    long GetShadGrad_y() const { return m_Info.ShadGrad.y; }
+    DWORD GetShadGrad_Col1() const { return m_Info.ShadGrad.Col1; }
+    DWORD GetShadGrad_Col2() const { return m_Info.ShadGrad.Col2; }
+
+    // Texture setters keep a private copy of the name (null counts as empty) and switch the
+    // part to texture mode.
+    void SetBodyText(long mode, const char* file);
+    void SetEdgeText(long mode, const char* file);
+    void SetShadText(long mode, const char* file);
+    void GetBodyText(long* mode, CString& file) const;
+    CString GetBodyText(long* mode) const;
+    CString GetBodyText_File() const;
+    const char* GetBodyText_FilePtr() const { return m_Info.BodyText.File; }
+    long GetBodyText_Mode() const { return m_Info.BodyText.Mode; }
+    void GetEdgeText(long* mode, CString& file) const;
+    CString GetEdgeText(long* mode) const;
+    CString GetEdgeText_File() const;
+    const char* GetEdgeText_FilePtr() const { return m_Info.EdgeText.File; }
+    long GetEdgeText_Mode() const { return m_Info.EdgeText.Mode; }
+    void GetShadText(long* mode, CString& file) const;
+    CString GetShadText(long* mode) const;
+    CString GetShadText_File() const;
+    const char* GetShadText_FilePtr() const { return m_Info.ShadText.File; }
+    long GetShadText_Mode() const { return m_Info.ShadText.Mode; }
+
+private:
+    void free_names();
+    void copy_from(const CBwDrawInfo& o);
+
+    tagKRBWDRAWINFO m_Info;
+};
