@@ -398,10 +398,17 @@ TEST(GdiTextBlitKernel, WordWiseOrMatchesTheBitwiseDefinition)
     std::uint32_t seed = zt::test_seed();
     SCOPED_TRACE(testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
-    constexpr long kGuard = 16;
-    for (long w = 1; w <= 64; ++w) {
+    constexpr long kGuard = 40;
+    // Narrow targets (every width to 64) for the edges, wide ones for the long runs the
+    // vector path takes in captions.
+    std::vector<long> widths;
+    for (long w = 1; w <= 64; ++w) widths.push_back(w);
+    for (long w : {200L, 271L, 272L, 273L, 513L, 1000L, 1600L}) widths.push_back(w);
+    for (long w : widths) {
         for (int round = 0; round < 40; ++round) {
-            const long sw = 1 + static_cast<long>(rng() % 150), sh = 1 + static_cast<long>(rng() % 6);
+            const long max_sw = w > 64 ? w + 300 : 150;
+            const long sw = 1 + static_cast<long>(rng() % static_cast<unsigned long>(max_sw)),
+                       sh = 1 + static_cast<long>(rng() % 6);
             const long pitch = (sw + 7) / 8 + static_cast<long>(rng() % 3);
             std::vector<std::uint8_t> src(static_cast<size_t>(pitch * sh));
             for (long r = 0; r < sh; ++r)
@@ -414,13 +421,15 @@ TEST(GdiTextBlitKernel, WordWiseOrMatchesTheBitwiseDefinition)
             for (long r = 0; r < th; ++r)
                 for (long c = w; c < row_bytes * 8; ++c)
                     a[static_cast<size_t>(kGuard + r * row_bytes + c / 8)] &= static_cast<std::uint8_t>(~(0x80 >> (c % 8)));
-            std::vector<std::uint8_t> b = a;
-            const long x = static_cast<long>(rng() % (w + sw + 20)) - sw - 10;
+            std::vector<std::uint8_t> b = a, c = a;
+            const long x = static_cast<long>(rng() % static_cast<unsigned long>(w + sw + 20)) - sw - 10;
             const long y = static_cast<long>(rng() % (th + sh + 4)) - sh - 2;
             zk::MonoSource s{src.data(), sw, sh, pitch};
             zk::or_mono_reference(s, zk::MonoView{a.data() + kGuard, w, th, row_bytes}, x, y);
-            zk::or_mono(s, zk::MonoView{b.data() + kGuard, w, th, row_bytes}, x, y);
-            ASSERT_EQ(a, b) << "width " << w << " source " << sw << "x" << sh << " at " << x << "," << y;
+            zk::or_mono_words(s, zk::MonoView{b.data() + kGuard, w, th, row_bytes}, x, y);
+            zk::or_mono(s, zk::MonoView{c.data() + kGuard, w, th, row_bytes}, x, y);
+            ASSERT_EQ(a, b) << "words: width " << w << " source " << sw << "x" << sh << " at " << x << "," << y;
+            ASSERT_EQ(a, c) << "dispatched: width " << w << " source " << sw << "x" << sh << " at " << x << "," << y;
         }
     }
 }

@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <immintrin.h>
+
+#include "core/simd.h"
+
 namespace zk {
 
 void or_mono_reference(const MonoSource& src, const MonoView& dst, long x, long y)
@@ -49,7 +53,7 @@ inline void or64(std::uint8_t* p, std::uint64_t v)
 
 } // namespace
 
-void or_mono(const MonoSource& src, const MonoView& dst, long x, long y)
+void or_mono_words(const MonoSource& src, const MonoView& dst, long x, long y)
 {
     const long c0 = std::max(0L, -x), c1 = std::min(src.width, dst.width - x);
     if (c0 >= c1) return;
@@ -75,6 +79,64 @@ void or_mono(const MonoSource& src, const MonoView& dst, long x, long y)
             }
         }
     }
+}
+
+
+namespace {
+
+// Target byte b of a row: the source bits that land on it, with x = 8·xq + xr.
+inline std::uint8_t shifted_byte(const std::uint8_t* row, long pitch, long i, int xr)
+{
+    auto at = [&](long k) -> unsigned { return k >= 0 && k < pitch ? row[k] : 0u; };
+    unsigned v = at(i) >> xr;
+    if (xr) v |= at(i - 1) << (8 - xr);
+    return static_cast<std::uint8_t>(v);
+}
+
+__attribute__((target("avx2"))) void or_mono_avx2(const MonoSource& src, const MonoView& dst, long x, long y)
+{
+    const long c0 = std::max(0L, -x), c1 = std::min(src.width, dst.width - x);
+    if (c0 >= c1) return;
+    const long r0 = std::max(0L, -y), r1 = std::min(src.height, dst.height - y);
+    const long first = x + c0, last = x + c1;
+    const long d0 = first >> 3, d1 = (last - 1) >> 3;
+    const std::uint8_t tail = static_cast<std::uint8_t>(0xFF00 >> (((last - 1) & 7) + 1));
+    const long xq = x >> 3;  // floor, also for negative positions
+    const int xr = static_cast<int>(x & 7);
+    // Bytes shifted within 16-bit lanes, the bits that crossed into the neighbour byte
+    // masked off: hi keeps a byte's own bits moved right, lo the previous byte's moved left.
+    const __m128i right = _mm_cvtsi32_si128(xr), left = _mm_cvtsi32_si128(8 - xr);
+    const __m256i keep_hi = _mm256_set1_epi8(static_cast<char>(0xFF >> xr));
+    const __m256i keep_lo = _mm256_set1_epi8(static_cast<char>((0xFF << (8 - xr)) & 0xFF));
+    for (long r = r0; r < r1; ++r) {
+        const std::uint8_t* s = src.bits + r * src.pitch;
+        std::uint8_t* d = dst.bits + (y + r) * dst.row_bytes;
+        long b = d0;
+        // Until the previous source byte exists, byte by byte.
+        for (; b < d1 && b - xq - 1 < 0; ++b) d[b] |= shifted_byte(s, src.pitch, b - xq, xr);
+        // 32 target bytes at a time while both source loads stay inside the row and the
+        // stores stay before the last, partly kept byte.
+        for (; b + 32 <= d1 && b - xq + 32 <= src.pitch; b += 32) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + (b - xq)));
+            const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + (b - xq - 1)));
+            const __m256i v = _mm256_or_si256(_mm256_and_si256(_mm256_srl_epi16(a, right), keep_hi),
+                                              _mm256_and_si256(_mm256_sll_epi16(p, left), keep_lo));
+            __m256i* out = reinterpret_cast<__m256i*>(d + b);
+            _mm256_storeu_si256(out, _mm256_or_si256(_mm256_loadu_si256(out), v));
+        }
+        for (; b < d1; ++b) d[b] |= shifted_byte(s, src.pitch, b - xq, xr);
+        d[d1] |= static_cast<std::uint8_t>(shifted_byte(s, src.pitch, d1 - xq, xr) & tail);
+    }
+}
+
+} // namespace
+
+void or_mono(const MonoSource& src, const MonoView& dst, long x, long y)
+{
+    if (simd_avx2_enabled())
+        or_mono_avx2(src, dst, x, y);
+    else
+        or_mono_words(src, dst, x, y);
 }
 
 } // namespace zk

@@ -3,7 +3,8 @@
 // Both rasters are rows of bytes, most significant bit leftmost. The glyph's bits are ORed in
 // with its first bit at (x, y) of the target; whatever falls outside the target's width and
 // height (its row padding included) is cut. `or_mono_reference` goes bit by bit, straight
-// from that definition; `or_mono` moves 64 bits at a time and must give the same bytes.
+// from that definition; `or_mono_words` moves 64 bits at a time and the AVX2 path behind
+// `or_mono` 256; all must give the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,8 @@ struct MonoSource {
 };
 
 void or_mono_reference(const MonoSource& src, const MonoView& dst, long x, long y);
+void or_mono_words(const MonoSource& src, const MonoView& dst, long x, long y);
+// The AVX2 path when enabled, else or_mono_words.
 void or_mono(const MonoSource& src, const MonoView& dst, long x, long y);
 
 } // namespace zk
