@@ -82,7 +82,7 @@ int render_font_mask(const FontMaskRequest& req, std::string_view text, bool fit
     const LONG weight = req.weight ? FW_BOLD : FW_NORMAL;
     const BYTE italic = req.italic ? 1 : 0;
 
-    // Step 1-3: the face's description, its vertical twin for Japanese vertical text. A face
+    // The face's description, its vertical twin for Japanese vertical text. A face
     // that is not installed keeps the name, so the text layer's fallback face draws it.
     LOGFONTA lf{};
     if (lookup_face(req.face.c_str(), lf) != 0) {
@@ -106,7 +106,7 @@ int render_font_mask(const FontMaskRequest& req, std::string_view text, bool fit
     lf.lfWeight = weight;
     lf.lfItalic = italic;
 
-    // Step 4: the font at its natural width, with the spacing in force.
+    // The font at its natural width, with the spacing in force.
     TextDc dc;
     if (!dc.select_font(lf)) {
         mask.Delete();
@@ -117,7 +117,7 @@ int render_font_mask(const FontMaskRequest& req, std::string_view text, bool fit
     TEXTMETRICA tm{};
     dc.text_metrics(tm);
 
-    // Step 5: the width percentage; horizontal text widened by 1.125 unless AspectMode says
+    // The width percentage; horizontal text widened by 1.125 unless AspectMode says
     // not, vertical text always (there it widens the column, and the advance stays natural).
     const int w = req.width_per ? req.width_per : 100;
     if (!vertical) {
@@ -130,7 +130,7 @@ int render_font_mask(const FontMaskRequest& req, std::string_view text, bool fit
     dc.select_font(lf);
     dc.text_metrics(tm);
 
-    // Step 6: the space's width in percent, through justification of the break character.
+    // The space's width in percent, through justification of the break character.
     std::string line(text);
     if (req.sp_per) {
         int extra = -(tm.tmAveCharWidth / 2) -
@@ -139,7 +139,7 @@ int render_font_mask(const FontMaskRequest& req, std::string_view text, bool fit
         change_break_char(line, tm.tmBreakChar);
     }
 
-    // Step 7: the line's length.
+    // The line's length.
     const int chars = count_characters(line);
     Measure m = measure(dc, line, sp0, chars);
 
@@ -206,7 +206,7 @@ int render_font_mask(const FontMaskRequest& req, std::string_view text, bool fit
         m = measure(dc, line, sp, chars);
     }
 
-    // Step 8: mask size and position.
+    // Mask size and position.
     const std::int64_t L = m.length;
     const std::int64_t cy = m.cy;
     const std::int64_t pad = req.italic ? tm.tmAveCharWidth / 2 : 0;
@@ -238,7 +238,7 @@ int render_font_mask(const FontMaskRequest& req, std::string_view text, bool fit
     result.char_set = tm.tmCharSet;
     result.at_face = at_face;
 
-    // Steps 9-10: draw white on black; a vertical line hangs from the column's right edge.
+    // Draw white on black; a vertical line hangs from the column's right edge.
     mask.Delete();
     if (mask_w > 0 && mask_h > 0 && mask.Create(static_cast<long>(mask_w), static_cast<long>(mask_h)) == 0)
         dc.text_out(mask, vertical ? static_cast<int>(cy) : 0, 0, line);
