@@ -433,3 +433,38 @@ TEST(GdiTextBlitKernel, WordWiseOrMatchesTheBitwiseDefinition)
         }
     }
 }
+
+TEST(GdiTextBlitKernel, BandsGiveTheSameBytesAsGlyphByGlyph)
+{
+    std::uint32_t seed = zt::test_seed();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 30; ++round) {
+        const long w = 16 + static_cast<long>(rng() % 700), h = 1 + static_cast<long>(rng() % 150);
+        const long row_bytes = (w + 15) / 16 * 2;
+        // Overlapping glyphs, some hanging over every edge of the target.
+        std::vector<std::vector<std::uint8_t>> sources;
+        std::vector<zk::PlacedMono> glyphs;
+        const int n = 1 + static_cast<int>(rng() % 12);
+        for (int i = 0; i < n; ++i) {
+            const long sw = 1 + static_cast<long>(rng() % 300), sh = 1 + static_cast<long>(rng() % 120);
+            const long pitch = (sw + 7) / 8;
+            std::vector<std::uint8_t> bits(static_cast<size_t>(pitch * sh));
+            for (long r = 0; r < sh; ++r)
+                for (long c = 0; c < sw; ++c)
+                    if (rng() % 3 == 0) bits[static_cast<size_t>(r * pitch + c / 8)] |= static_cast<std::uint8_t>(0x80 >> (c % 8));
+            sources.push_back(std::move(bits));
+            const long x = static_cast<long>(rng() % static_cast<unsigned long>(w + sw)) - sw / 2;
+            const long y = static_cast<long>(rng() % static_cast<unsigned long>(h + sh)) - sh / 2;
+            glyphs.push_back({zk::MonoSource{sources.back().data(), sw, sh, pitch}, x, y});
+        }
+        std::vector<std::uint8_t> expected(static_cast<size_t>(row_bytes * h), 0);
+        for (const zk::PlacedMono& g : glyphs)
+            zk::or_mono_reference(g.src, zk::MonoView{expected.data(), w, h, row_bytes}, g.x, g.y);
+        for (long band : {1L, 7L, 32L, 100000L}) {
+            std::vector<std::uint8_t> got(expected.size(), 0);
+            zk::or_mono_all(glyphs, zk::MonoView{got.data(), w, h, row_bytes}, band);
+            ASSERT_EQ(got, expected) << "round " << round << " band " << band;
+        }
+    }
+}

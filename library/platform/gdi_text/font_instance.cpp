@@ -427,13 +427,22 @@ void FontInstance::draw(const std::vector<LaidGlyph>& glyphs, CKrMonoBitmap& tar
     if (!target.GetBits()) return;
     const MonoView view{target.GetBits(), target.GetWidth(), target.GetHeight(),
                         static_cast<long>(target.GetLineByte())};
+    // The masks are held here while they are laid, whatever the cache evicts meanwhile.
+    std::vector<std::shared_ptr<const GlyphMask>> held;
+    std::vector<PlacedMono> placed;
+    held.reserve(glyphs.size());
+    placed.reserve(glyphs.size());
     for (const LaidGlyph& g : glyphs) {
         std::shared_ptr<const GlyphMask> m = glyph_mask(g.key);
         if (!m || m->width <= 0) continue;
         long rx = vertical_ ? x - tm_.tmAscent : x + g.pen;
         long ry = vertical_ ? y + g.pen : y + tm_.tmAscent;
-        or_mono(MonoSource{m->bits.data(), m->width, m->rows, m->pitch}, view, rx + m->left, ry + m->top);
+        placed.push_back({MonoSource{m->bits.data(), m->width, m->rows, m->pitch}, rx + m->left, ry + m->top});
+        held.push_back(std::move(m));
     }
+    // Bands of 32 rows: a caption mask's band stays in the first-level cache while every
+    // glyph crossing it is laid in.
+    or_mono_all(placed, view, 32);
 }
 
 } // namespace zk

@@ -108,6 +108,9 @@ __attribute__((target("avx2"))) void or_mono_avx2(const MonoSource& src, const M
     const __m128i right = _mm_cvtsi32_si128(xr), left = _mm_cvtsi32_si128(8 - xr);
     const __m256i keep_hi = _mm256_set1_epi8(static_cast<char>(0xFF >> xr));
     const __m256i keep_lo = _mm256_set1_epi8(static_cast<char>((0xFF << (8 - xr)) & 0xFF));
+    const __m256i last_byte_clip = _mm256_set_epi8(static_cast<char>(tail), -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                                   -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                                   -1, -1, -1, -1, -1, -1);
     for (long r = r0; r < r1; ++r) {
         const std::uint8_t* s = src.bits + r * src.pitch;
         std::uint8_t* d = dst.bits + (y + r) * dst.row_bytes;
@@ -124,8 +127,46 @@ __attribute__((target("avx2"))) void or_mono_avx2(const MonoSource& src, const M
             __m256i* out = reinterpret_cast<__m256i*>(d + b);
             _mm256_storeu_si256(out, _mm256_or_si256(_mm256_loadu_si256(out), v));
         }
-        for (; b < d1; ++b) d[b] |= shifted_byte(s, src.pitch, b - xq, xr);
-        d[d1] |= static_cast<std::uint8_t>(shifted_byte(s, src.pitch, d1 - xq, xr) & tail);
+        // The rest of the row. ORing is idempotent, so the usual case is one more vector
+        // that ends at the row's last target byte and overlaps bytes already done; its last
+        // byte keeps only the bits before the clip. It needs its source bytes inside the row,
+        // so when the last target byte holds only spill from the last source byte, the
+        // vector ends one byte earlier and that byte is done alone.
+        const bool spill = d1 - xq >= src.pitch;
+        const long e_end = spill ? d1 - 1 : d1;
+        const long e = e_end - 31;
+        if (b <= e_end && e >= d0 && e - xq - 1 >= 0 && e_end - xq < src.pitch) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + (e - xq)));
+            const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + (e - xq - 1)));
+            __m256i v = _mm256_or_si256(_mm256_and_si256(_mm256_srl_epi16(a, right), keep_hi),
+                                        _mm256_and_si256(_mm256_sll_epi16(p, left), keep_lo));
+            if (!spill) v = _mm256_and_si256(v, last_byte_clip);
+            __m256i* out = reinterpret_cast<__m256i*>(d + e);
+            _mm256_storeu_si256(out, _mm256_or_si256(_mm256_loadu_si256(out), v));
+            if (spill) d[d1] |= static_cast<std::uint8_t>(shifted_byte(s, src.pitch, d1 - xq, xr) & tail);
+            b = d1 + 1;
+        }
+        // Otherwise through a zero-padded copy of its source bytes.
+        while (b <= d1) {
+            const long n = std::min(d1 - b + 1, 64L);
+            alignas(32) std::uint8_t in[96] = {};
+            alignas(32) std::uint8_t out[64];
+            const long s0 = b - xq - 1;  // source index of in[0]
+            const long k0 = std::max(0L, -s0), k1 = std::min(n + 1, src.pitch - s0);
+            if (k0 < k1) std::memcpy(in + k0, s + s0 + k0, static_cast<std::size_t>(k1 - k0));
+            for (long j = 0; j < n; j += 32) {
+                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + j + 1));
+                const __m256i p = _mm256_load_si256(reinterpret_cast<const __m256i*>(in + j));
+                const __m256i v = _mm256_or_si256(_mm256_and_si256(_mm256_srl_epi16(a, right), keep_hi),
+                                                  _mm256_and_si256(_mm256_sll_epi16(p, left), keep_lo));
+                _mm256_store_si256(reinterpret_cast<__m256i*>(out + j), v);
+            }
+            const bool last = b + n - 1 == d1;
+            const long full = last ? n - 1 : n;
+            for (long i = 0; i < full; ++i) d[b + i] |= out[i];
+            if (last) d[d1] |= static_cast<std::uint8_t>(out[n - 1] & tail);
+            b += n;
+        }
     }
 }
 
@@ -137,6 +178,22 @@ void or_mono(const MonoSource& src, const MonoView& dst, long x, long y)
         or_mono_avx2(src, dst, x, y);
     else
         or_mono_words(src, dst, x, y);
+}
+
+void or_mono_all(std::span<const PlacedMono> glyphs, const MonoView& dst, long band_rows)
+{
+    if (band_rows < 1) band_rows = 1;
+    for (long top = 0; top < dst.height; top += band_rows) {
+        const long rows = std::min(band_rows, dst.height - top);
+        const MonoView band{dst.bits + top * dst.row_bytes, dst.width, rows, dst.row_bytes};
+        for (const PlacedMono& g : glyphs) {
+            // The glyph's rows that fall in this band.
+            const long r0 = std::max(top, g.y), r1 = std::min(top + rows, g.y + g.src.height);
+            if (r0 >= r1) continue;
+            const MonoSource part{g.src.bits + (r0 - g.y) * g.src.pitch, g.src.width, r1 - r0, g.src.pitch};
+            or_mono(part, band, g.x, r0 - top);
+        }
+    }
 }
 
 } // namespace zk

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace zk {
 
@@ -29,5 +30,18 @@ void or_mono_reference(const MonoSource& src, const MonoView& dst, long x, long 
 void or_mono_words(const MonoSource& src, const MonoView& dst, long x, long y);
 // The AVX2 path when enabled, else or_mono_words.
 void or_mono(const MonoSource& src, const MonoView& dst, long x, long y);
+
+// A glyph and where its first bit goes in the target.
+struct PlacedMono {
+    MonoSource src;
+    long x;
+    long y;
+};
+
+// ORs every glyph into the target, band by band of `band_rows` rows: a supersampled line's
+// mask is larger than the processor's caches, and going glyph by glyph through all its rows
+// would fetch every row from memory once per glyph. The bytes are the same as ORing the
+// glyphs one after another.
+void or_mono_all(std::span<const PlacedMono> glyphs, const MonoView& dst, long band_rows);
 
 } // namespace zk
