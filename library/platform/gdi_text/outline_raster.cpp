@@ -130,6 +130,7 @@ void EdgeList::fill(const RasterTarget& t) const
             continue;
         }
         for (size_t i = 1; i < active.size(); ++i) {
+            if (!(active[i - 1].x > active[i].x)) continue;  // the usual case: still in order
             Active a = active[i];
             size_t j = i;
             for (; j > 0 && active[j - 1].x > a.x; --j) active[j] = active[j - 1];
@@ -148,10 +149,12 @@ void EdgeList::fill(const RasterTarget& t) const
         }
         // Step the active edges to the next row and drop those that end here.
         size_t keep = 0;
-        for (Active& a : active) {
+        for (size_t i = 0; i < active.size(); ++i) {
+            Active& a = active[i];
             if (a.last <= r) continue;
             a.x += a.step;
-            active[keep++] = a;
+            if (keep != i) active[keep] = a;
+            ++keep;
         }
         active.resize(keep);
     }
