@@ -21,6 +21,10 @@ using LPARAM = std::intptr_t;
 using WPARAM = std::uintptr_t;
 using LRESULT = std::intptr_t;
 
+// A window as an opaque handle, as Windows declares it: a pointer to a type nobody defines.
+struct HWND__;
+using HWND = HWND__*;
+
 #ifndef TRUE
 #define TRUE 1
 #endif

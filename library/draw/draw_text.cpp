@@ -1,0 +1,396 @@
+// CDrawText: defaults, setters, drawing and the "DTO0" stored form.
+#include "draw/draw_text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "core/byte_reader.h"
+#include "core/checked.h"
+#include "core/errors.h"
+#include "platform/gdi_text/code_page.h"
+
+IMPLEMENT_SERIAL(CDrawText, CObject, VERSIONABLE_SCHEMA | 0)
+
+namespace {
+
+constexpr char kTag[4] = {'D', 'T', 'O', '0'};
+// Strings are read in pieces of this size, so a length field that promises more than the
+// file holds costs no more memory than the file itself.
+constexpr std::size_t kReadPiece = 64 * 1024;
+
+void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    g = {static_cast<std::int32_t>(mode), static_cast<std::int32_t>(patern), static_cast<std::int32_t>(x),
+         static_cast<std::int32_t>(y), col1, col2};
+}
+
+void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2)
+{
+    if (mode) *mode = g.Mode;
+    if (patern) *patern = g.Patern;
+    if (x) *x = g.x;
+    if (y) *y = g.y;
+    if (col1) *col1 = g.Col1;
+    if (col2) *col2 = g.Col2;
+}
+
+void write_string(CFile& file, const CString& s)
+{
+    std::uint8_t len[4];
+    zk::put_le32(len, static_cast<std::uint32_t>(s.GetLength()));
+    file.Write(len, 4);
+    if (s.GetLength() > 0) file.Write(s.GetString(), static_cast<UINT>(s.GetLength()));
+}
+
+// A length and that many bytes; false on a short read or a length no string can have, and
+// the string is then empty.
+bool read_string(CFile& file, CString& s)
+{
+    std::uint8_t len[4];
+    if (file.Read(len, 4) != 4) return false;
+    const std::int32_t n = static_cast<std::int32_t>(static_cast<std::uint32_t>(len[0]) |
+                                                     static_cast<std::uint32_t>(len[1]) << 8 |
+                                                     static_cast<std::uint32_t>(len[2]) << 16 |
+                                                     static_cast<std::uint32_t>(len[3]) << 24);
+    s.Empty();
+    if (n < 0) return false;
+    std::string text;
+    std::size_t left = static_cast<std::size_t>(n);
+    while (left > 0) {
+        const std::size_t piece = std::min(left, kReadPiece);
+        const std::size_t at = text.size();
+        text.resize(at + piece);
+        if (file.Read(text.data() + at, static_cast<UINT>(piece)) != piece) return false;
+        left -= piece;
+    }
+    s = CString(std::move(text));
+    return true;
+}
+
+} // namespace
+
+CDrawText::CDrawText()
+{
+    SetDefault();
+}
+
+CDrawText::CDrawText(const CDrawText& o) : CKrFont(o), CObject(o)
+{
+    copy_from(o);
+}
+
+CDrawText& CDrawText::operator=(const CDrawText& o)
+{
+    if (this != &o) copy_from(o);
+    return *this;
+}
+
+CDrawText::~CDrawText() = default;
+
+void CDrawText::copy_from(const CDrawText& o)
+{
+    m_FontInfo = o.m_FontInfo;
+    m_String = o.m_String;
+    m_BodyFile = o.m_BodyFile;
+    m_EdgeFile = o.m_EdgeFile;
+    m_ShadFile = o.m_ShadFile;
+    m_DispEria = o.m_DispEria;
+    ResetConnect();
+}
+
+void CDrawText::ResetConnect()
+{
+    // Every part points at its own string, texture or not: a pointer left over from another
+    // object or a file would otherwise dangle.
+    m_FontInfo.BwDrawInfo.BodyText.File = m_BodyFile.GetString();
+    m_FontInfo.BwDrawInfo.EdgeText.File = m_EdgeFile.GetString();
+    m_FontInfo.BwDrawInfo.ShadText.File = m_ShadFile.GetString();
+}
+
+void CDrawText::SetDefault()
+{
+    const std::string face = zk::default_face_name();
+    SetFontName(face.c_str());
+    SetPos(72, 438);
+    SetSize(32, 100);
+    SetSpace(0);
+    SetItalic(0);
+    SetWeight(0);
+    SetFormat(0);
+    SetEria(0, 0);
+    SetDir(0);
+    SetSpPer(0);
+    SetAntiScale(16);
+    SetFitMode(0);
+    SetFitStrMax(0, 0);
+    SetFitSpMax(0, 0);
+    SetAspectMode(0);
+    SetAddressMode(0);
+    SetNextAddress(0, 0);
+    SetEdgeType(0, 0, 0);
+    SetShadType(0, 0, 0, 0);
+    SetBodyGrad(0, 0, -1, -1, 0xFFFFFFFFu, 0xFFFFFFFFu);
+    SetEdgeGrad(0, 0, -1, -1, 0xFF000000u, 0xFF000000u);
+    SetShadGrad(0, 0, -1, -1, 0xFF000000u, 0xFF000000u);
+    SetBodyText(0, CString(""));
+    SetEdgeText(0, "");
+    SetShadText(0, "");
+    SetBodyCol(0xFFFFFFFFu);
+    SetEdgeCol(0xFF000000u);
+    SetShadCol(0xFF000000u);
+    SetString(CString(""));
+}
+
+int CDrawText::CheckFontName(HWND hwnd, const char* face)
+{
+    LOGFONTA lf{};
+    return GetFontLogfont(hwnd, face, &lf) == 0 ? 0 : 1;
+}
+
+void CDrawText::SetFontName(const char* face)
+{
+    std::memset(m_FontInfo.FontName, 0, sizeof m_FontInfo.FontName);
+    if (face) std::memcpy(m_FontInfo.FontName, face, strnlen(face, kFontNameBytes - 2));
+}
+
+CString CDrawText::GetFontName() const
+{
+    return CString(m_FontInfo.FontName, static_cast<int>(strnlen(m_FontInfo.FontName, kFontNameBytes)));
+}
+
+void CDrawText::SetPos(long x, long y) { m_FontInfo.Pos = {static_cast<LONG>(x), static_cast<LONG>(y)}; }
+void CDrawText::SetSize(long height, long width_per)
+{
+    m_FontInfo.Height = static_cast<std::int32_t>(height);
+    m_FontInfo.WidthPer = static_cast<std::int32_t>(width_per);
+}
+void CDrawText::SetSpace(long n) { m_FontInfo.Space = static_cast<std::int32_t>(n); }
+void CDrawText::SetItalic(long flag) { m_FontInfo.Italic = flag ? 1 : 0; }
+void CDrawText::SetWeight(long flag) { m_FontInfo.Weight = flag ? 1 : 0; }
+void CDrawText::SetFormat(long n) { m_FontInfo.Format = n >= 0 && n <= 2 ? static_cast<std::int32_t>(n) : 0; }
+void CDrawText::SetEria(long width, long height)
+{
+    m_FontInfo.Eria = {static_cast<LONG>(width), static_cast<LONG>(height)};
+}
+void CDrawText::SetDir(long flag) { m_FontInfo.Dir = flag ? 1 : 0; }
+void CDrawText::SetSpPer(long n) { m_FontInfo.SpPer = static_cast<std::int32_t>(n); }
+void CDrawText::SetAntiScale(long n)
+{
+    const std::int32_t s = n > 8 ? 16 : n > 4 ? 8 : n > 1 ? 4 : 1;
+    m_FontInfo.AntiScale = s;
+    m_FontInfo.BwDrawInfo.AntiScale = s;
+}
+void CDrawText::SetFitMode(long n) { m_FontInfo.FitMode = n < 0 ? 0 : n > 2 ? 2 : static_cast<std::int32_t>(n); }
+void CDrawText::SetFitStrMax(long max, long min)
+{
+    m_FontInfo.FitStrMax = {static_cast<LONG>(max), static_cast<LONG>(min)};
+}
+void CDrawText::SetFitSpMax(long max, long min)
+{
+    m_FontInfo.FitSpMax = {static_cast<LONG>(max), static_cast<LONG>(min)};
+}
+void CDrawText::SetAspectMode(long n) { m_FontInfo.AspectMode = n == 1 ? 1 : 0; }
+void CDrawText::SetAddressMode(long n) { m_FontInfo.AddressMode = n == 1 ? 1 : 0; }
+void CDrawText::SetNextAddress(long x, long y)
+{
+    m_FontInfo.NextAddress = {static_cast<LONG>(x), static_cast<LONG>(y)};
+}
+void CDrawText::SetBodyCol(DWORD col)
+{
+    m_FontInfo.BwDrawInfo.BodyCol = col;
+    m_FontInfo.BwDrawInfo.BodyMode = kBwModeColor;
+}
+void CDrawText::SetEdgeCol(DWORD col)
+{
+    m_FontInfo.BwDrawInfo.EdgeCol = col;
+    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeColor;
+}
+void CDrawText::SetShadCol(DWORD col)
+{
+    m_FontInfo.BwDrawInfo.ShadCol = col;
+    m_FontInfo.BwDrawInfo.ShadMode = kBwModeColor;
+}
+void CDrawText::SetEdgeType(long type, long size, long soft_pen)
+{
+    m_FontInfo.BwDrawInfo.EdgeType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
+                                      static_cast<std::int32_t>(soft_pen)};
+}
+void CDrawText::SetShadType(long type, long size, long soft_size, long soft_pen)
+{
+    m_FontInfo.BwDrawInfo.ShadType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
+                                      static_cast<std::int32_t>(soft_size), static_cast<std::int32_t>(soft_pen)};
+}
+void CDrawText::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
+    m_FontInfo.BwDrawInfo.BodyMode = kBwModeGrad;
+}
+void CDrawText::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
+    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeGrad;
+}
+void CDrawText::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
+    m_FontInfo.BwDrawInfo.ShadMode = kBwModeGrad;
+}
+void CDrawText::SetBodyText(long mode, const CString& file)
+{
+    m_BodyFile = file;
+    m_FontInfo.BwDrawInfo.BodyText = {static_cast<std::int32_t>(mode), m_BodyFile.GetString()};
+    m_FontInfo.BwDrawInfo.BodyMode = kBwModeTexture;
+}
+void CDrawText::SetEdgeText(long mode, const char* file)
+{
+    m_EdgeFile = CString(file);
+    m_FontInfo.BwDrawInfo.EdgeText = {static_cast<std::int32_t>(mode), m_EdgeFile.GetString()};
+    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeTexture;
+}
+void CDrawText::SetShadText(long mode, const char* file)
+{
+    m_ShadFile = CString(file);
+    m_FontInfo.BwDrawInfo.ShadText = {static_cast<std::int32_t>(mode), m_ShadFile.GetString()};
+    m_FontInfo.BwDrawInfo.ShadMode = kBwModeTexture;
+}
+
+void CDrawText::GetPos(long* x, long* y) const
+{
+    if (x) *x = m_FontInfo.Pos.x;
+    if (y) *y = m_FontInfo.Pos.y;
+}
+void CDrawText::GetSize(long* height, long* width_per) const
+{
+    if (height) *height = m_FontInfo.Height;
+    if (width_per) *width_per = m_FontInfo.WidthPer;
+}
+void CDrawText::GetEria(long* width, long* height) const
+{
+    if (width) *width = m_FontInfo.Eria.cx;
+    if (height) *height = m_FontInfo.Eria.cy;
+}
+void CDrawText::GetFitStrMax(long* max, long* min) const
+{
+    if (max) *max = m_FontInfo.FitStrMax.cx;
+    if (min) *min = m_FontInfo.FitStrMax.cy;
+}
+void CDrawText::GetFitSpMax(long* max, long* min) const
+{
+    if (max) *max = m_FontInfo.FitSpMax.cx;
+    if (min) *min = m_FontInfo.FitSpMax.cy;
+}
+void CDrawText::GetNextAddress(long* x, long* y) const
+{
+    if (x) *x = m_FontInfo.NextAddress.x;
+    if (y) *y = m_FontInfo.NextAddress.y;
+}
+void CDrawText::GetEdgeType(long* type, long* size, long* soft_pen) const
+{
+    if (type) *type = m_FontInfo.BwDrawInfo.EdgeType.Type;
+    if (size) *size = m_FontInfo.BwDrawInfo.EdgeType.Size;
+    if (soft_pen) *soft_pen = m_FontInfo.BwDrawInfo.EdgeType.SoftPen;
+}
+void CDrawText::GetShadType(long* type, long* size, long* soft_size, long* soft_pen) const
+{
+    if (type) *type = m_FontInfo.BwDrawInfo.ShadType.Type;
+    if (size) *size = m_FontInfo.BwDrawInfo.ShadType.Size;
+    if (soft_size) *soft_size = m_FontInfo.BwDrawInfo.ShadType.SoftSize;
+    if (soft_pen) *soft_pen = m_FontInfo.BwDrawInfo.ShadType.SoftPen;
+}
+void CDrawText::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
+{
+    get_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
+}
+void CDrawText::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
+{
+    get_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
+}
+void CDrawText::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
+{
+    get_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
+}
+CString CDrawText::GetBodyText(long* mode) const
+{
+    if (mode) *mode = m_FontInfo.BwDrawInfo.BodyText.Mode;
+    return m_BodyFile;
+}
+CString CDrawText::GetEdgeText(long* mode) const
+{
+    if (mode) *mode = m_FontInfo.BwDrawInfo.EdgeText.Mode;
+    return m_EdgeFile;
+}
+CString CDrawText::GetShadText(long* mode) const
+{
+    if (mode) *mode = m_FontInfo.BwDrawInfo.ShadText.Mode;
+    return m_ShadFile;
+}
+
+int CDrawText::DrawFrame(HWND hwnd, CKrFrameBuffer* fb)
+{
+    ResetConnect();
+    return FontFbDisp(hwnd, &m_FontInfo, m_String.GetString(), fb, &m_DispEria);
+}
+
+int CDrawText::DrawFrameEria(HWND hwnd, CKrFrameBuffer* fb, CBox& whole, CBox& body, CBox& edge, CBox& shadow)
+{
+    ResetConnect();
+    const int r = FontFbSet(hwnd, &m_FontInfo, m_String.GetString(), fb, m_DispEria, body, edge, shadow);
+    whole = m_DispEria;
+    return r;
+}
+
+int CDrawText::Write(CFile* file)
+{
+    if (!file) return ZK_FAIL(0);
+    try {
+        file->Write(kTag, 4);
+        const auto record = zk::pack_font_info(m_FontInfo);
+        file->Write(record.data(), static_cast<UINT>(record.size()));
+        write_string(*file, m_String);
+        write_string(*file, m_BodyFile);
+        write_string(*file, m_EdgeFile);
+        write_string(*file, m_ShadFile);
+    } catch (...) {
+        return ZK_FAIL(0);
+    }
+    return 1;
+}
+
+int CDrawText::Read(CFile* file)
+{
+    if (!file) return ZK_FAIL(0);
+    try {
+        // The tag is not compared: objects written with another tag are read all the same.
+        char tag[4];
+        if (file->Read(tag, 4) != 4) return ZK_FAIL(0);
+        std::array<std::uint8_t, zk::kFontInfoBytes> record;
+        if (file->Read(record.data(), static_cast<UINT>(record.size())) != record.size()) return ZK_FAIL(0);
+        zk::unpack_font_info(record, m_FontInfo);
+        ResetConnect();
+        for (CString* s : {&m_String, &m_BodyFile, &m_EdgeFile, &m_ShadFile}) {
+            if (!read_string(*file, *s)) {
+                ResetConnect();
+                return ZK_FAIL(0);
+            }
+        }
+    } catch (...) {
+        ResetConnect();
+        return ZK_FAIL(0);
+    }
+    ResetConnect();
+    return 1;
+}
+
+void CDrawText::Serialize(CArchive& ar)
+{
+    try {
+        ar.Flush();
+    } catch (...) {
+        return;
+    }
+    if (ar.IsLoading())
+        Read(ar.GetFile());
+    else
+        Write(ar.GetFile());
+}

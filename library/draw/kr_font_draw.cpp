@@ -1,0 +1,336 @@
+// CKrFontDraw: the font table, the attribute setters and the two drawing calls.
+#include "draw/kr_font_draw.h"
+
+#include <cstring>
+
+#include "core/errors.h"
+#include "platform/gdi_text/code_page.h"
+
+namespace {
+
+bool valid_no(long no) { return no >= 1 && no <= CKrFontDraw::kSlots; }
+
+void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    g = {static_cast<std::int32_t>(mode), static_cast<std::int32_t>(patern), static_cast<std::int32_t>(x),
+         static_cast<std::int32_t>(y), col1, col2};
+}
+
+} // namespace
+
+CKrFontDraw::CKrFontDraw() = default;
+
+CKrFontDraw::CKrFontDraw(const CKrFontDraw& o) : CKrFont(o)
+{
+    copy_from(o);
+}
+
+CKrFontDraw& CKrFontDraw::operator=(const CKrFontDraw& o)
+{
+    if (this != &o) copy_from(o);
+    return *this;
+}
+
+CKrFontDraw::~CKrFontDraw() = default;
+
+void CKrFontDraw::copy_from(const CKrFontDraw& o)
+{
+    m_pWnd = o.m_pWnd;
+    m_FontInfo = o.m_FontInfo;
+    m_Slots = o.m_Slots;
+    m_FontNo = o.m_FontNo;
+    m_BodyFile = o.m_BodyFile;
+    m_EdgeFile = o.m_EdgeFile;
+    m_ShadFile = o.m_ShadFile;
+    connect_names();
+}
+
+// The record names a texture only through this object's own strings; a part that never had
+// a texture keeps a null pointer.
+void CKrFontDraw::connect_names()
+{
+    tagKRBWDRAWINFO& bw = m_FontInfo.BwDrawInfo;
+    if (bw.BodyText.File) bw.BodyText.File = m_BodyFile.c_str();
+    if (bw.EdgeText.File) bw.EdgeText.File = m_EdgeFile.c_str();
+    if (bw.ShadText.File) bw.ShadText.File = m_ShadFile.c_str();
+}
+
+void CKrFontDraw::Initial(CWnd* wnd)
+{
+    m_pWnd = wnd;
+    const std::string face = zk::default_face_name();
+    FontOpen(face.c_str(), 1);
+    SetFontNo(1);
+    SetPos(0, 0);
+    SetSize(32, 100);
+    SetSpace(0);
+    SetItalic(0);
+    SetWeight(0);
+    SetFormat(0);
+    SetEria(0, 0);
+    SetDir(0);
+    SetSpPer(0);
+    SetAntiScale(16);
+    SetFitMode(0);
+    SetFitStrMax(0, 0);
+    SetFitSpMax(0, 0);
+    SetAspectMode(0);
+    SetAddressMode(0);
+    AddNextAddress(0, 0);
+    SetBodyCol(0xFFFFFFFFu);
+    SetEdgeCol(0xFF000000u);
+    SetShadCol(0xFF000000u);
+    SetEdgeType(0, 0, 0);
+    SetShadType(0, 0, 0, 0);
+}
+
+int CKrFontDraw::FontOpen(const char* face, long no)
+{
+    const char* name = face ? face : "";
+    if (!valid_no(no)) {
+        zk::report_message("FontOpenErr %d:%s", static_cast<int>(no), name);
+        return ZK_FAIL(-1);
+    }
+    LOGFONTA lf{};
+    if (GetFontLogfont(hwnd(), name, &lf) != 0) {
+        zk::report_message("FontOpenErr %d:%s", static_cast<int>(no), name);
+        return ZK_FAIL(-1);
+    }
+    tagFONTSLOT& slot = m_Slots[static_cast<std::size_t>(no - 1)];
+    slot = tagFONTSLOT{};
+    slot.No = static_cast<std::int32_t>(no);
+    std::memcpy(slot.Name, lf.lfFaceName, strnlen(lf.lfFaceName, kFontNameBytes - 2));
+    return 0;
+}
+
+int CKrFontDraw::FontClose(long no)
+{
+    if (!valid_no(no)) {
+        zk::report_message("FontCloseErr %d", static_cast<int>(no));
+        return ZK_FAIL(-1);
+    }
+    m_Slots[static_cast<std::size_t>(no - 1)] = tagFONTSLOT{};
+    return 0;
+}
+
+int CKrFontDraw::FontAllClose()
+{
+    m_Slots.fill(tagFONTSLOT{});
+    return 0;
+}
+
+int CKrFontDraw::SetFontNo(long no)
+{
+    if (!valid_no(no)) {
+        zk::report_message("SetFontNoErr Limit %d", static_cast<int>(no));
+        return ZK_FAIL(-1);
+    }
+    const tagFONTSLOT& slot = m_Slots[static_cast<std::size_t>(no - 1)];
+    if (slot.No == 0) {
+        zk::report_message("SetFontNoErr NotOpen %d", static_cast<int>(no));
+        return ZK_FAIL(-1);
+    }
+    m_FontNo = static_cast<std::int32_t>(no);
+    std::memcpy(m_FontInfo.FontName, slot.Name, kFontNameBytes);
+    return 0;
+}
+
+const tagFONTSLOT* CKrFontDraw::GetSlot(long no) const
+{
+    return valid_no(no) ? &m_Slots[static_cast<std::size_t>(no - 1)] : nullptr;
+}
+
+int CKrFontDraw::SetPos(long x, long y)
+{
+    m_FontInfo.Pos = {static_cast<LONG>(x), static_cast<LONG>(y)};
+    return 0;
+}
+
+int CKrFontDraw::SetSize(long height, long width_per)
+{
+    m_FontInfo.Height = static_cast<std::int32_t>(height);
+    m_FontInfo.WidthPer = static_cast<std::int32_t>(width_per);
+    return 0;
+}
+
+int CKrFontDraw::SetSpace(long n)
+{
+    m_FontInfo.Space = static_cast<std::int32_t>(n);
+    return 0;
+}
+
+int CKrFontDraw::SetItalic(long flag)
+{
+    m_FontInfo.Italic = flag ? 1 : 0;
+    return 0;
+}
+
+int CKrFontDraw::SetWeight(long flag)
+{
+    m_FontInfo.Weight = flag ? 1 : 0;
+    return 0;
+}
+
+int CKrFontDraw::SetFormat(long n)
+{
+    m_FontInfo.Format = n >= 0 && n <= 2 ? static_cast<std::int32_t>(n) : 0;
+    return 0;
+}
+
+int CKrFontDraw::SetEria(long width, long height)
+{
+    m_FontInfo.Eria = {static_cast<LONG>(width), static_cast<LONG>(height)};
+    return 0;
+}
+
+int CKrFontDraw::SetDir(long flag)
+{
+    m_FontInfo.Dir = flag ? 1 : 0;
+    return 0;
+}
+
+int CKrFontDraw::SetSpPer(long n)
+{
+    m_FontInfo.SpPer = static_cast<std::int32_t>(n);
+    return 0;
+}
+
+int CKrFontDraw::SetAntiScale(long n)
+{
+    const std::int32_t s = n > 8 ? 16 : n > 4 ? 8 : n > 1 ? 4 : 1;
+    m_FontInfo.AntiScale = s;
+    m_FontInfo.BwDrawInfo.AntiScale = s;
+    return 0;
+}
+
+int CKrFontDraw::SetFitMode(long n)
+{
+    m_FontInfo.FitMode = n < 0 ? 0 : n > 2 ? 2 : static_cast<std::int32_t>(n);
+    return 0;
+}
+
+int CKrFontDraw::SetFitStrMax(long max, long min)
+{
+    m_FontInfo.FitStrMax = {static_cast<LONG>(max), static_cast<LONG>(min)};
+    return 0;
+}
+
+int CKrFontDraw::SetFitSpMax(long max, long min)
+{
+    m_FontInfo.FitSpMax = {static_cast<LONG>(max), static_cast<LONG>(min)};
+    return 0;
+}
+
+int CKrFontDraw::SetAspectMode(long n)
+{
+    m_FontInfo.AspectMode = n == 1 ? 1 : 0;
+    return 0;
+}
+
+int CKrFontDraw::SetAddressMode(long n)
+{
+    m_FontInfo.AddressMode = n == 1 ? 1 : 0;
+    return 0;
+}
+
+int CKrFontDraw::AddNextAddress(long dx, long dy)
+{
+    // Wraps like the 32-bit field it is, rather than overflowing.
+    m_FontInfo.NextAddress.x = static_cast<LONG>(static_cast<std::uint32_t>(m_FontInfo.NextAddress.x) +
+                                                 static_cast<std::uint32_t>(dx));
+    m_FontInfo.NextAddress.y = static_cast<LONG>(static_cast<std::uint32_t>(m_FontInfo.NextAddress.y) +
+                                                 static_cast<std::uint32_t>(dy));
+    return 0;
+}
+
+int CKrFontDraw::SetBodyCol(DWORD col)
+{
+    m_FontInfo.BwDrawInfo.BodyCol = col;
+    m_FontInfo.BwDrawInfo.BodyMode = kBwModeColor;
+    return 0;
+}
+
+int CKrFontDraw::SetEdgeCol(DWORD col)
+{
+    m_FontInfo.BwDrawInfo.EdgeCol = col;
+    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeColor;
+    return 0;
+}
+
+int CKrFontDraw::SetShadCol(DWORD col)
+{
+    m_FontInfo.BwDrawInfo.ShadCol = col;
+    m_FontInfo.BwDrawInfo.ShadMode = kBwModeColor;
+    return 0;
+}
+
+int CKrFontDraw::SetEdgeType(long type, long size, long soft_pen)
+{
+    m_FontInfo.BwDrawInfo.EdgeType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
+                                      static_cast<std::int32_t>(soft_pen)};
+    return 0;
+}
+
+int CKrFontDraw::SetShadType(long type, long size, long soft_size, long soft_pen)
+{
+    m_FontInfo.BwDrawInfo.ShadType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
+                                      static_cast<std::int32_t>(soft_size), static_cast<std::int32_t>(soft_pen)};
+    return 0;
+}
+
+int CKrFontDraw::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
+    m_FontInfo.BwDrawInfo.BodyMode = kBwModeGrad;
+    return 0;
+}
+
+int CKrFontDraw::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
+    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeGrad;
+    return 0;
+}
+
+int CKrFontDraw::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
+    m_FontInfo.BwDrawInfo.ShadMode = kBwModeGrad;
+    return 0;
+}
+
+int CKrFontDraw::SetBodyText(long mode, const char* file)
+{
+    m_BodyFile = file ? file : "";
+    m_FontInfo.BwDrawInfo.BodyText = {static_cast<std::int32_t>(mode), m_BodyFile.c_str()};
+    m_FontInfo.BwDrawInfo.BodyMode = kBwModeTexture;
+    return 0;
+}
+
+int CKrFontDraw::SetEdgeText(long mode, const char* file)
+{
+    m_EdgeFile = file ? file : "";
+    m_FontInfo.BwDrawInfo.EdgeText = {static_cast<std::int32_t>(mode), m_EdgeFile.c_str()};
+    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeTexture;
+    return 0;
+}
+
+int CKrFontDraw::SetShadText(long mode, const char* file)
+{
+    m_ShadFile = file ? file : "";
+    m_FontInfo.BwDrawInfo.ShadText = {static_cast<std::int32_t>(mode), m_ShadFile.c_str()};
+    m_FontInfo.BwDrawInfo.ShadMode = kBwModeTexture;
+    return 0;
+}
+
+int CKrFontDraw::FontDisp(const char* text, CKrFrameBuffer* fb, CBox* box)
+{
+    if (!text || !*text) return ZK_FAIL(-1);
+    return FontFbDisp(hwnd(), &m_FontInfo, text, fb, box);
+}
+
+int CKrFontDraw::FontFbSet(const char* text, CKrFrameBuffer* fb, CBox& whole, CBox& body, CBox& edge, CBox& shadow)
+{
+    if (!text || !*text) return ZK_FAIL(-1);
+    return CKrFont::FontFbSet(hwnd(), &m_FontInfo, text, fb, whole, body, edge, shadow);
+}
