@@ -104,6 +104,22 @@ void unpack_bw_draw_info(std::span<const std::uint8_t, kBwDrawInfoBytes> in, tag
     info.ShadText.File = nullptr;
 }
 
+void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    g = {static_cast<std::int32_t>(mode), static_cast<std::int32_t>(patern), static_cast<std::int32_t>(x),
+         static_cast<std::int32_t>(y), col1, col2};
+}
+
+void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2)
+{
+    if (mode) *mode = g.Mode;
+    if (patern) *patern = g.Patern;
+    if (x) *x = g.x;
+    if (y) *y = g.y;
+    if (col1) *col1 = g.Col1;
+    if (col2) *col2 = g.Col2;
+}
+
 } // namespace zk
 
 CBwDrawInfo::CBwDrawInfo() : m_Info{}
@@ -207,22 +223,6 @@ void CBwDrawInfo::GetShadType(long* type, long* size, long* softsize, long* soft
 
 namespace {
 
-void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    g = {static_cast<std::int32_t>(mode), static_cast<std::int32_t>(patern), static_cast<std::int32_t>(x),
-         static_cast<std::int32_t>(y), col1, col2};
-}
-
-void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2)
-{
-    if (mode) *mode = g.Mode;
-    if (patern) *patern = g.Patern;
-    if (x) *x = g.x;
-    if (y) *y = g.y;
-    if (col1) *col1 = g.Col1;
-    if (col2) *col2 = g.Col2;
-}
-
 void set_text(tagTEXTUREINFO& t, long mode, const char* file)
 {
     char* copy = duplicate_name(file);
@@ -235,35 +235,35 @@ void set_text(tagTEXTUREINFO& t, long mode, const char* file)
 
 void CBwDrawInfo::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
     m_Info.BodyMode = kBwModeGrad;
 }
 
 void CBwDrawInfo::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
     m_Info.EdgeMode = kBwModeGrad;
 }
 
 void CBwDrawInfo::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
     m_Info.ShadMode = kBwModeGrad;
 }
 
 void CBwDrawInfo::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    get_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    get_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    get_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::SetBodyText(long mode, const char* file)

@@ -99,6 +99,11 @@ std::array<std::uint8_t, kBwDrawInfoBytes> pack_bw_draw_info(const tagKRBWDRAWIN
 // pattern is a valid record; the renderer bounds the sizes it finds there.
 void unpack_bw_draw_info(std::span<const std::uint8_t, kBwDrawInfoBytes> in, tagKRBWDRAWINFO& info);
 
+// The gradient part of a record as every attribute holder sets and reads it (the drawing
+// attributes, the text and graphic objects, the font drawer); null outputs are skipped.
+void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2);
+void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2);
+
 } // namespace zk
 
 class ZORVIK_API CBwDrawInfo {

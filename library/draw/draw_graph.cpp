@@ -16,6 +16,7 @@
 
 #include "core/byte_reader.h"
 #include "core/errors.h"
+#include "draw/internal/counted_string.h"
 #include "draw/graph_raster.h"
 #include "draw/kr_bw_draw.h"
 #include "framebuffer/kr_frame_buffer.h"
@@ -77,31 +78,6 @@ bool read_double(CFile& f, double& v)
 }
 
 // A name: its length, then its bytes. A short read or a negative length empties it.
-bool read_name(CFile& f, CString& name)
-{
-    std::int32_t len = 0;
-    if (!read32(f, len)) return false;
-    if (len < 0) {
-        name.Empty();
-        return false;
-    }
-    std::string bytes;
-    std::vector<char> chunk;
-    std::uint32_t left = static_cast<std::uint32_t>(len);
-    while (left > 0) {
-        const UINT n = std::min<std::uint32_t>(left, kReadChunk);
-        chunk.resize(n);
-        if (!read_exact(f, chunk.data(), n)) {
-            name.Empty();
-            return false;
-        }
-        bytes.append(chunk.data(), n);
-        left -= n;
-    }
-    name = CString(std::move(bytes));
-    return true;
-}
-
 void zero(POINT* p)
 {
     if (p) *p = POINT{0, 0};
@@ -420,41 +396,21 @@ void CDrawGraph::SetShadType(long type, long size, long softsize, long softpen)
                                   static_cast<std::int32_t>(softsize), static_cast<std::int32_t>(softpen)};
 }
 
-namespace {
-
-tagGRADINFO grad_of(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    return tagGRADINFO{static_cast<std::int32_t>(mode), static_cast<std::int32_t>(patern),
-                       static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), col1, col2};
-}
-
-void grad_out(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2)
-{
-    put_out(mode, long{g.Mode});
-    put_out(patern, long{g.Patern});
-    put_out(x, long{g.x});
-    put_out(y, long{g.y});
-    put_out(col1, g.Col1);
-    put_out(col2, g.Col2);
-}
-
-} // namespace
-
 void CDrawGraph::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    m_Info.BodyGrad = grad_of(mode, patern, x, y, col1, col2);
+    zk::set_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
     m_Info.BodyMode = kBwModeGrad;
 }
 
 void CDrawGraph::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    m_Info.EdgeGrad = grad_of(mode, patern, x, y, col1, col2);
+    zk::set_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
     m_Info.EdgeMode = kBwModeGrad;
 }
 
 void CDrawGraph::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    m_Info.ShadGrad = grad_of(mode, patern, x, y, col1, col2);
+    zk::set_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
     m_Info.ShadMode = kBwModeGrad;
 }
 
@@ -499,17 +455,17 @@ void CDrawGraph::GetShadType(long* type, long* size, long* softsize, long* softp
 
 void CDrawGraph::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    grad_out(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
 }
 
 void CDrawGraph::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    grad_out(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
 }
 
 void CDrawGraph::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    grad_out(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
 }
 
 CString CDrawGraph::GetBodyText(long* mode) const
@@ -669,7 +625,7 @@ int CDrawGraph::Read(CFile* file)
             std::uint8_t info[zk::kBwDrawInfoBytes];
             if (!read_exact(*file, info, sizeof info)) return false;
             zk::unpack_bw_draw_info(std::span<const std::uint8_t, zk::kBwDrawInfoBytes>(info), m_Info);
-            return read_name(*file, m_BodyText) && read_name(*file, m_EdgeText) && read_name(*file, m_ShadText);
+            return zk::read_counted_string(*file, m_BodyText) && zk::read_counted_string(*file, m_EdgeText) && zk::read_counted_string(*file, m_ShadText);
         }();
     } catch (const CFileException&) {
         ok = false;

@@ -8,6 +8,7 @@
 #include "core/byte_reader.h"
 #include "core/checked.h"
 #include "core/errors.h"
+#include "draw/internal/counted_string.h"
 #include "platform/gdi_text/code_page.h"
 
 IMPLEMENT_SERIAL(CDrawText, CObject, VERSIONABLE_SCHEMA | 0)
@@ -15,58 +16,6 @@ IMPLEMENT_SERIAL(CDrawText, CObject, VERSIONABLE_SCHEMA | 0)
 namespace {
 
 constexpr char kTag[4] = {'D', 'T', 'O', '0'};
-// Strings are read in pieces of this size, so a length field that promises more than the
-// file holds costs no more memory than the file itself.
-constexpr std::size_t kReadPiece = 64 * 1024;
-
-void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    g = {static_cast<std::int32_t>(mode), static_cast<std::int32_t>(patern), static_cast<std::int32_t>(x),
-         static_cast<std::int32_t>(y), col1, col2};
-}
-
-void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2)
-{
-    if (mode) *mode = g.Mode;
-    if (patern) *patern = g.Patern;
-    if (x) *x = g.x;
-    if (y) *y = g.y;
-    if (col1) *col1 = g.Col1;
-    if (col2) *col2 = g.Col2;
-}
-
-void write_string(CFile& file, const CString& s)
-{
-    std::uint8_t len[4];
-    zk::put_le32(len, static_cast<std::uint32_t>(s.GetLength()));
-    file.Write(len, 4);
-    if (s.GetLength() > 0) file.Write(s.GetString(), static_cast<UINT>(s.GetLength()));
-}
-
-// A length and that many bytes; false on a short read or a length no string can have, and
-// the string is then empty.
-bool read_string(CFile& file, CString& s)
-{
-    std::uint8_t len[4];
-    if (file.Read(len, 4) != 4) return false;
-    const std::int32_t n = static_cast<std::int32_t>(static_cast<std::uint32_t>(len[0]) |
-                                                     static_cast<std::uint32_t>(len[1]) << 8 |
-                                                     static_cast<std::uint32_t>(len[2]) << 16 |
-                                                     static_cast<std::uint32_t>(len[3]) << 24);
-    s.Empty();
-    if (n < 0) return false;
-    std::string text;
-    std::size_t left = static_cast<std::size_t>(n);
-    while (left > 0) {
-        const std::size_t piece = std::min(left, kReadPiece);
-        const std::size_t at = text.size();
-        text.resize(at + piece);
-        if (file.Read(text.data() + at, static_cast<UINT>(piece)) != piece) return false;
-        left -= piece;
-    }
-    s = CString(std::move(text));
-    return true;
-}
 
 } // namespace
 
@@ -223,17 +172,17 @@ void CDrawText::SetShadType(long type, long size, long soft_size, long soft_pen)
 }
 void CDrawText::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
     m_FontInfo.BwDrawInfo.BodyMode = kBwModeGrad;
 }
 void CDrawText::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
     m_FontInfo.BwDrawInfo.EdgeMode = kBwModeGrad;
 }
 void CDrawText::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
     m_FontInfo.BwDrawInfo.ShadMode = kBwModeGrad;
 }
 void CDrawText::SetBodyText(long mode, const CString& file)
@@ -300,15 +249,15 @@ void CDrawText::GetShadType(long* type, long* size, long* soft_size, long* soft_
 }
 void CDrawText::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    get_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
 }
 void CDrawText::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    get_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
 }
 void CDrawText::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    get_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
 }
 CString CDrawText::GetBodyText(long* mode) const
 {
@@ -347,10 +296,10 @@ int CDrawText::Write(CFile* file)
         file->Write(kTag, 4);
         const auto record = zk::pack_font_info(m_FontInfo);
         file->Write(record.data(), static_cast<UINT>(record.size()));
-        write_string(*file, m_String);
-        write_string(*file, m_BodyFile);
-        write_string(*file, m_EdgeFile);
-        write_string(*file, m_ShadFile);
+        zk::write_counted_string(*file, m_String);
+        zk::write_counted_string(*file, m_BodyFile);
+        zk::write_counted_string(*file, m_EdgeFile);
+        zk::write_counted_string(*file, m_ShadFile);
     } catch (...) {
         return ZK_FAIL(0);
     }
@@ -369,7 +318,7 @@ int CDrawText::Read(CFile* file)
         zk::unpack_font_info(record, m_FontInfo);
         ResetConnect();
         for (CString* s : {&m_String, &m_BodyFile, &m_EdgeFile, &m_ShadFile}) {
-            if (!read_string(*file, *s)) {
+            if (!zk::read_counted_string(*file, *s)) {
                 ResetConnect();
                 return ZK_FAIL(0);
             }

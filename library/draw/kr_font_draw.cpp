@@ -10,12 +10,6 @@ namespace {
 
 bool valid_no(long no) { return no >= 1 && no <= CKrFontDraw::kSlots; }
 
-void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    g = {static_cast<std::int32_t>(mode), static_cast<std::int32_t>(patern), static_cast<std::int32_t>(x),
-         static_cast<std::int32_t>(y), col1, col2};
-}
-
 } // namespace
 
 CKrFontDraw::CKrFontDraw() = default;
@@ -280,21 +274,21 @@ int CKrFontDraw::SetShadType(long type, long size, long soft_size, long soft_pen
 
 int CKrFontDraw::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
     m_FontInfo.BwDrawInfo.BodyMode = kBwModeGrad;
     return 0;
 }
 
 int CKrFontDraw::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
     m_FontInfo.BwDrawInfo.EdgeMode = kBwModeGrad;
     return 0;
 }
 
 int CKrFontDraw::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
     m_FontInfo.BwDrawInfo.ShadMode = kBwModeGrad;
     return 0;
 }
