@@ -1,8 +1,12 @@
 #include "bench_support.h"
 
+#include <ass/ass.h>
+
 #include <algorithm>
 #include <cmath>
 #include <random>
+
+#include "support/renderer_reference.h"
 
 namespace zb {
 
@@ -43,6 +47,27 @@ CKrFrameBuffer photo_picture(long w, long h, unsigned seed)
         }
     }
     return fb;
+}
+
+void lay_ass_images(const ass_image* img, CKrFrameBuffer& frame)
+{
+    const long fw = static_cast<long>(frame.GetWidth()), fh = static_cast<long>(frame.GetHeight());
+    for (; img; img = img->next) {
+        const DWORD colour = img->color; // RRGGBBAA, AA = transparency
+        const DWORD a = 255 - (colour & 0xFF);
+        const DWORD rgb = colour >> 8;
+        for (int y = 0; y < img->h; ++y) {
+            const long fy = img->dst_y + y;
+            if (fy < 0 || fy >= fh) continue;
+            DWORD* row = frame.GetBufferDWord() + fy * fw;
+            for (int x = 0; x < img->w; ++x) {
+                const long fx = img->dst_x + x;
+                if (fx < 0 || fx >= fw) continue;
+                const DWORD k = a * img->bitmap[y * img->stride + x] / 255;
+                if (k) row[fx] = zref::composite(k << 24 | rgb, row[fx]);
+            }
+        }
+    }
 }
 
 } // namespace zb

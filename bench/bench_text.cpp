@@ -106,22 +106,7 @@ void Text_libass(benchmark::State& state, bool fresh)
             state.ResumeTiming();
         }
         int changed = 0;
-        for (ASS_Image* img = ass_render_frame(renderer, track, t, &changed); img; img = img->next) {
-            const DWORD colour = img->color;  // RRGGBBAA, AA = transparency
-            const DWORD a = 255 - (colour & 0xFF);
-            const DWORD rgb = colour >> 8;
-            for (int y = 0; y < img->h; ++y) {
-                const long fy = img->dst_y + y;
-                if (fy < 0 || fy >= kFrameH) continue;
-                DWORD* row = frame.GetBufferDWord() + fy * kFrameW;
-                for (int x = 0; x < img->w; ++x) {
-                    const long fx = img->dst_x + x;
-                    if (fx < 0 || fx >= kFrameW) continue;
-                    const DWORD k = a * img->bitmap[y * img->stride + x] / 255;
-                    if (k) row[fx] = zref::composite(k << 24 | rgb, row[fx]);
-                }
-            }
-        }
+        zb::lay_ass_images(ass_render_frame(renderer, track, t, &changed), frame);
         t += 1;
         benchmark::ClobberMemory();
     }
