@@ -211,6 +211,29 @@ TEST(KernelEdgeRows, MaxDilateAndDistanceRowsMatchForEveryWidth)
             m3[i + 1] = static_cast<std::uint16_t>(std::min<unsigned>(m3[i + 1], std::min(65535u, dist[i] + add + 0u)));
         ASSERT_EQ(m1, m3) << n;
         ASSERT_EQ(m2, m3) << n;
+
+        // Ink counting wraps like a byte; the squared distance takes any count up to `far`.
+        std::vector<unsigned char> c1(n + 2), c2, c3;
+        for (auto& v : c1) v = static_cast<unsigned char>(rng());
+        c1.front() = c1.back() = kGuardByte;
+        c2 = c3 = c1;
+        std::vector<unsigned char> ink(n);
+        for (auto& v : ink) v = static_cast<unsigned char>(rng() % 3 ? 0 : rng());
+        zk::count_ink_row_avx2(c1.data() + 1, ink.data(), n);
+        zk::count_ink_row_ref(c2.data() + 1, ink.data(), n);
+        for (std::size_t i = 0; i < n; ++i) c3[i + 1] = static_cast<unsigned char>(c3[i + 1] + (ink[i] != 0));
+        ASSERT_EQ(c1, c3) << n;
+        ASSERT_EQ(c2, c3) << n;
+
+        const auto far = static_cast<std::uint8_t>(1 + rng() % 255);
+        std::vector<unsigned char> cnt(n);
+        for (auto& v : cnt) v = static_cast<unsigned char>(rng() % (far + 1u));
+        std::vector<std::uint16_t> q1(n + 2, 0xBEEF), q2(q1), q3(q1);
+        zk::reach_to_d2_row_avx2(q1.data() + 1, cnt.data(), far, n);
+        zk::reach_to_d2_row_ref(q2.data() + 1, cnt.data(), far, n);
+        for (std::size_t i = 0; i < n; ++i) q3[i + 1] = static_cast<std::uint16_t>((far - cnt[i]) * (far - cnt[i]));
+        ASSERT_EQ(q1, q3) << n;
+        ASSERT_EQ(q2, q3) << n;
     }
 }
 

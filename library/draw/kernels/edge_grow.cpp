@@ -116,6 +116,65 @@ void min_dist_row(std::uint16_t* acc, const std::uint16_t* d2, std::uint16_t add
     }
 }
 
+void count_ink_row_ref(std::uint8_t* cnt, const std::uint8_t* src, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) cnt[i] = static_cast<std::uint8_t>(cnt[i] + (src[i] != 0));
+}
+
+__attribute__((target("avx2"))) void count_ink_row_avx2(std::uint8_t* cnt, const std::uint8_t* src, std::size_t n)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i blank = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), zero);
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cnt + i));
+        // A set byte compares as 0x00, a blank one as 0xFF: adding one and then the mask
+        // counts the set ones.
+        const __m256i inc = _mm256_add_epi8(c, _mm256_set1_epi8(1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(cnt + i), _mm256_add_epi8(inc, blank));
+    }
+    if (i < n) count_ink_row_ref(cnt + i, src + i, n - i);
+}
+
+void count_ink_row(std::uint8_t* cnt, const std::uint8_t* src, std::size_t n)
+{
+    if (simd_avx2_enabled()) {
+        count_ink_row_avx2(cnt, src, n);
+    } else {
+        count_ink_row_ref(cnt, src, n);
+    }
+}
+
+void reach_to_d2_row_ref(std::uint16_t* d2, const std::uint8_t* cnt, std::uint8_t far, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned d = static_cast<unsigned>(far - cnt[i]);
+        d2[i] = static_cast<std::uint16_t>(d * d);
+    }
+}
+
+__attribute__((target("avx2"))) void reach_to_d2_row_avx2(std::uint16_t* d2, const std::uint8_t* cnt, std::uint8_t far,
+                                                          std::size_t n)
+{
+    const __m256i f = _mm256_set1_epi16(far);
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i c = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cnt + i)));
+        const __m256i d = _mm256_sub_epi16(f, c);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d2 + i), _mm256_mullo_epi16(d, d));
+    }
+    if (i < n) reach_to_d2_row_ref(d2 + i, cnt + i, far, n - i);
+}
+
+void reach_to_d2_row(std::uint16_t* d2, const std::uint8_t* cnt, std::uint8_t far, std::size_t n)
+{
+    if (simd_avx2_enabled()) {
+        reach_to_d2_row_avx2(d2, cnt, far, n);
+    } else {
+        reach_to_d2_row_ref(d2, cnt, far, n);
+    }
+}
+
 // ---- growth ----
 
 namespace {
@@ -140,6 +199,68 @@ Span ink_span(const std::uint8_t* row, long w)
     return {lo, hi};
 }
 
+
+// Per input row, the squared distance from each output column to the row's nearest set pixel,
+// at most (r + 1)²: two scans carrying the last set column. Any radius.
+void row_distances_by_scan(const GreyPlane& in, const std::vector<Span>& span, int r, std::vector<std::uint16_t>& row_d2)
+{
+    const long W = in.w + 2L * r;
+    const std::size_t w = static_cast<std::size_t>(W);
+    constexpr std::uint16_t kFar = 65535;
+    std::vector<long> dist(w);
+    const long far = r + 1;
+    for (long y = 0; y < in.h; ++y) {
+        const std::uint8_t* row = in.bits + static_cast<std::size_t>(y) * in.stride;
+        const Span& s = span[static_cast<std::size_t>(y)];
+        if (s.blank()) continue;
+        long last = -far - 1;
+        for (long x = 0; x < W; ++x) {
+            const long ix = x - r;
+            if (ix >= 0 && ix < in.w && row[ix]) last = x;
+            dist[static_cast<std::size_t>(x)] = std::min(far, x - last);
+        }
+        last = W + far;
+        std::uint16_t* d2 = row_d2.data() + static_cast<std::size_t>(y) * w;
+        for (long x = W - 1; x >= 0; --x) {
+            const long ix = x - r;
+            if (ix >= 0 && ix < in.w && row[ix]) last = x;
+            const long d = std::min(dist[static_cast<std::size_t>(x)], last - x);
+            d2[x] = static_cast<std::uint16_t>(std::min<long>(kFar, d * d));
+        }
+    }
+}
+
+// The same distances for small radii, within the columns the row's ink reaches: a column is
+// within distance k of the ink when the ink dilated k times covers it, so counting the
+// dilations 0..r that cover a column gives r + 1 minus its distance. Straight vector passes
+// instead of a scan with a branch on every pixel.
+void row_distances_by_dilation(const GreyPlane& in, const std::vector<Span>& span, int r,
+                               std::vector<std::uint16_t>& row_d2)
+{
+    const long W = in.w + 2L * r;
+    const std::size_t w = static_cast<std::size_t>(W);
+    // One zero byte either side, for the three-tap maximum at the ends of the reach.
+    std::vector<std::uint8_t> cur(w + 2, 0), nxt(w + 2, 0), cnt(w, 0);
+    for (long y = 0; y < in.h; ++y) {
+        const Span& s = span[static_cast<std::size_t>(y)];
+        if (s.blank()) continue;
+        const std::size_t lo = static_cast<std::size_t>(s.lo);
+        const std::size_t n = static_cast<std::size_t>(s.hi + 2L * r - s.lo + 1);
+        std::memcpy(cur.data() + 1 + r, in.bits + static_cast<std::size_t>(y) * in.stride, static_cast<std::size_t>(in.w));
+        std::memset(cnt.data() + lo, 0, n);
+        for (int k = 0;; ++k) {
+            count_ink_row(cnt.data() + lo, cur.data() + 1 + lo, n);
+            if (k == r) break;
+            dilate3_row(nxt.data() + 1 + lo, cur.data() + 1 + lo, n);
+            cur.swap(nxt);
+        }
+        reach_to_d2_row(row_d2.data() + static_cast<std::size_t>(y) * w + lo, cnt.data() + lo,
+                        static_cast<std::uint8_t>(r + 1), n);
+        // The next row may reach other columns; what this one left must read as blank.
+        std::memset(cur.data() + lo, 0, n + 2);
+        std::memset(nxt.data() + lo, 0, n + 2);
+    }
+}
 
 // Output row y + r + dy takes min(d2 + dy²) from input row y, for every dy within the radius:
 // 2r + 1 vector passes, the quickest way for the small radii of captions.
@@ -263,27 +384,12 @@ void grow_edge_soft(const GreyPlane& in, int r, std::uint8_t* out, std::size_t o
     // pixel, saturated beyond r, where the cone has ended anyway.
     std::vector<std::uint16_t> row_d2(w * static_cast<std::size_t>(in.h), kFar);
     std::vector<Span> span(static_cast<std::size_t>(in.h));
-    std::vector<long> dist(w);
-    const long far = r + 1;
-    for (long y = 0; y < in.h; ++y) {
-        const std::uint8_t* row = in.bits + static_cast<std::size_t>(y) * in.stride;
-        const Span s = ink_span(row, in.w);
-        span[static_cast<std::size_t>(y)] = s;
-        if (s.blank()) continue;
-        long last = -far - 1;
-        for (long x = 0; x < W; ++x) {
-            const long ix = x - r;
-            if (ix >= 0 && ix < in.w && row[ix]) last = x;
-            dist[static_cast<std::size_t>(x)] = std::min(far, x - last);
-        }
-        last = W + far;
-        std::uint16_t* d2 = row_d2.data() + static_cast<std::size_t>(y) * w;
-        for (long x = W - 1; x >= 0; --x) {
-            const long ix = x - r;
-            if (ix >= 0 && ix < in.w && row[ix]) last = x;
-            const long d = std::min(dist[static_cast<std::size_t>(x)], last - x);
-            d2[x] = static_cast<std::uint16_t>(std::min<long>(kFar, d * d));
-        }
+    for (long y = 0; y < in.h; ++y)
+        span[static_cast<std::size_t>(y)] = ink_span(in.bits + static_cast<std::size_t>(y) * in.stride, in.w);
+    if (r <= kSoftRowsUpTo) {
+        row_distances_by_dilation(in, span, r, row_d2);
+    } else {
+        row_distances_by_scan(in, span, r, row_d2);
     }
     std::vector<std::uint16_t> acc(w * static_cast<std::size_t>(H), kFar);
     if (r <= kSoftRowsUpTo) {
@@ -292,12 +398,14 @@ void grow_edge_soft(const GreyPlane& in, int r, std::uint8_t* out, std::size_t o
         soft_rows_by_envelope(row_d2, span, r, w, static_cast<std::size_t>(H), acc);
     }
     const long r2 = static_cast<long>(r) * r;
-    std::vector<std::uint8_t> weight(static_cast<std::size_t>(r2));
+    // One entry past the cone for every distance beyond it, so the lookup needs no branch.
+    std::vector<std::uint8_t> weight(static_cast<std::size_t>(r2) + 1, 0);
     for (long d2 = 0; d2 < r2; ++d2) weight[static_cast<std::size_t>(d2)] = static_cast<std::uint8_t>(cone_weight(r, d2));
+    const auto cap = static_cast<std::uint32_t>(r2);
     for (long y = 0; y < H; ++y) {
         const std::uint16_t* a = acc.data() + static_cast<std::size_t>(y) * w;
         std::uint8_t* o = out + static_cast<std::size_t>(y) * out_stride;
-        for (std::size_t x = 0; x < w; ++x) o[x] = a[x] < r2 ? weight[a[x]] : 0;
+        for (std::size_t x = 0; x < w; ++x) o[x] = weight[std::min<std::uint32_t>(a[x], cap)];
     }
 }
 

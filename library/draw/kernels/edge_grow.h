@@ -65,5 +65,13 @@ void dilate3_row(std::uint8_t* dst, const std::uint8_t* src, std::size_t n);
 void min_dist_row_ref(std::uint16_t* acc, const std::uint16_t* d2, std::uint16_t add, std::size_t n);
 void min_dist_row_avx2(std::uint16_t* acc, const std::uint16_t* d2, std::uint16_t add, std::size_t n);
 void min_dist_row(std::uint16_t* acc, const std::uint16_t* d2, std::uint16_t add, std::size_t n);
+// cnt[i] += (src[i] != 0), wrapping at 256.
+void count_ink_row_ref(std::uint8_t* cnt, const std::uint8_t* src, std::size_t n);
+void count_ink_row_avx2(std::uint8_t* cnt, const std::uint8_t* src, std::size_t n);
+void count_ink_row(std::uint8_t* cnt, const std::uint8_t* src, std::size_t n);
+// d2[i] = (far - cnt[i])², for cnt[i] <= far.
+void reach_to_d2_row_ref(std::uint16_t* d2, const std::uint8_t* cnt, std::uint8_t far, std::size_t n);
+void reach_to_d2_row_avx2(std::uint16_t* d2, const std::uint8_t* cnt, std::uint8_t far, std::size_t n);
+void reach_to_d2_row(std::uint16_t* d2, const std::uint8_t* cnt, std::uint8_t far, std::size_t n);
 
 } // namespace zk
