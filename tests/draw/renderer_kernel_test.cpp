@@ -10,6 +10,7 @@
 #include "draw/internal/bw_grey.h"
 #include "draw/kernels/anti_gray.h"
 #include "draw/kernels/edge_grow.h"
+#include "draw/kernels/grey_colour.h"
 #include "framebuffer/kernels/mask_blend.h"
 #include "support/renderer_reference.h"
 #include "support/test_support.h"
@@ -234,6 +235,37 @@ TEST(KernelEdgeRows, MaxDilateAndDistanceRowsMatchForEveryWidth)
         for (std::size_t i = 0; i < n; ++i) q3[i + 1] = static_cast<std::uint16_t>((far - cnt[i]) * (far - cnt[i]));
         ASSERT_EQ(q1, q3) << n;
         ASSERT_EQ(q2, q3) << n;
+    }
+}
+
+// Colouring against the key formula, for every width up to 64, every grey level and keys
+// from none to full.
+TEST(KernelColour, RowKernelsMatchTheKeyFormula)
+{
+    const auto seed = zt::test_seed();
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    std::vector<std::uint32_t> colours = {0x00123456u, 0xFF000000u, 0xFFFFFFFFu, 0x80FF8040u, 0x01ABCDEFu};
+    for (int i = 0; i < 20; ++i) colours.push_back(static_cast<std::uint32_t>(rng()));
+    for (const std::uint32_t col : colours) {
+        for (std::size_t n = 1; n <= 64; ++n) {
+            std::vector<unsigned char> grey(n);
+            for (auto& g : grey) g = static_cast<unsigned char>(rng() % 4 ? rng() : 0);
+            std::vector<std::uint32_t> a(n + 2, 0xDEADBEEFu), b(a), c(a);
+            zk::colour_row_avx2(a.data() + 1, grey.data(), col, n);
+            zk::colour_row_ref(b.data() + 1, grey.data(), col, n);
+            for (std::size_t i = 0; i < n; ++i)
+                c[i + 1] = grey[i] ? (col & 0x00FFFFFFu) | ((col >> 24) * grey[i] / 255) << 24 : 0u;
+            ASSERT_EQ(a, c) << std::hex << col << " n=" << std::dec << n;
+            ASSERT_EQ(b, c) << std::hex << col << " n=" << std::dec << n;
+        }
+        // Every grey level once.
+        std::vector<unsigned char> ramp(256);
+        for (int g = 0; g < 256; ++g) ramp[static_cast<std::size_t>(g)] = static_cast<unsigned char>(g);
+        std::vector<std::uint32_t> a(256), b(256);
+        zk::colour_row_avx2(a.data(), ramp.data(), col, 256);
+        zk::colour_row_ref(b.data(), ramp.data(), col, 256);
+        ASSERT_EQ(a, b) << std::hex << col;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/errors.h"
+#include "draw/kernels/grey_colour.h"
 #include "imagefile/img_file.h"
 
 namespace zk {
@@ -178,17 +179,13 @@ void apply_grey(const CKrGrayBitmap& grey, CKrFrameBuffer& out)
 
 int grey_to_fb_color(const CKrGrayBitmap& grey, CKrFrameBuffer& out, DWORD col)
 {
-    if (!create_like(grey, out)) return ZK_FAIL(-1);
-    DWORD table[256];
-    table[0] = 0;
-    for (DWORD g = 1; g < 256; ++g) table[g] = (col & 0x00FFFFFFu) | ((col >> 24) * g / 255) << 24;
+    // Every pixel is written below, so the buffer is not cleared first.
+    out.DeleteFrameBuffer();
+    if (!grey.GetBits() || out.CreateFrameBuffer(grey.GetWidth(), grey.GetHeight(), 0) != 0) return ZK_FAIL(-1);
     const long w = grey.GetWidth(), h = grey.GetHeight();
     DWORD* p = out.GetBufferDWord();
-    for (long y = 0; y < h; ++y) {
-        const std::uint8_t* g = grey.Row(y);
-        DWORD* row = p + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
-        for (long x = 0; x < w; ++x) row[x] = table[g[x]];
-    }
+    for (long y = 0; y < h; ++y)
+        colour_row(p + static_cast<std::size_t>(y) * static_cast<std::size_t>(w), grey.Row(y), col, static_cast<std::size_t>(w));
     return 0;
 }
 
