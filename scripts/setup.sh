@@ -13,6 +13,8 @@ packages=(
   # text and shapes
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libcairo2-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
+  # Latin faces the text tests draw with (DejaVu Sans and Serif with their styles)
+  fonts-dejavu-core fonts-dejavu-extra
   # the converter's user interface, and a virtual display for its screenshots
   qt6-base-dev libgl-dev xvfb xauth
   # peers the benchmarks compare against, and ImageMagick's tools for cross-checks
