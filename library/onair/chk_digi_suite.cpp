@@ -2,6 +2,8 @@
 #include "onair/chk_digi_suite.h"
 
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 
 #include "platform/board/device_io.h"
 #include "platform/registry/registry.h"
@@ -52,24 +54,21 @@ public:
         return true;
     }
     // A 4-byte number; `out` is left alone when there is none.
-    bool number(const char* name, DWORD& out) const
-    {
-        if (!key_) return false;
-        BYTE buf[4];
-        DWORD size = sizeof buf;
-        DWORD type = REG_NONE;
-        if (RegQueryValueEx(key_, name, nullptr, &type, buf, &size) != ERROR_SUCCESS || size != 4 ||
-            (type != REG_DWORD && type != REG_BINARY))
-            return false;
-        out = static_cast<DWORD>(buf[0]) | static_cast<DWORD>(buf[1]) << 8 | static_cast<DWORD>(buf[2]) << 16 |
-              static_cast<DWORD>(buf[3]) << 24;
-        return true;
-    }
-    // Formats a string value into `out` ("%s" or "\\.\%s"); `out` stays empty without one.
-    void formatted(const char* name, const char* format, CString& out) const
+    bool number(const char* name, DWORD& out) const { return key_ && zk::read_registry_dword(key_, name, out); }
+    // A device name stored bare, handed on as the "\\.\name" path the driver opens; `out` stays
+    // as it is without one.
+    void device_path(const char* name, CString& out) const
     {
         CString value;
-        if (string(name, value)) out.Format(format, value.GetString());
+        if (string(name, value)) out.Format("\\\\.\\%s", value.GetString());
+    }
+    void strings(std::initializer_list<std::pair<const char*, CString*>> values) const
+    {
+        for (const auto& [name, out] : values) string(name, *out);
+    }
+    void numbers(std::initializer_list<std::pair<const char*, DWORD*>> values) const
+    {
+        for (const auto& [name, out] : values) number(name, *out);
     }
 
 private:
@@ -112,6 +111,34 @@ int count_family(const char* family, Counts rule, BYTE (&present)[kDevices], int
         if (count++ == 0) select = d;
     }
     return count;
+}
+
+// What the two video-effects families (DigiMix and DigiSuiteLite) record alike. The clock path
+// is only set when the backplane number is there; the video standard is the one of that
+// backplane (backplane 0 when none is recorded).
+struct EffectsValues {
+    CString& name;
+    CString& device;
+    CString& clock;
+    CString& gfb;
+    DWORD& backplane;
+    DWORD& connector;
+    DWORD& slot;
+    DWORD& bus;
+    DWORD& standard;
+};
+
+void read_effects_device(const Key& key, const EffectsValues& v)
+{
+    key.strings({{"NAME", &v.name}});
+    key.device_path("VideoEffectsDevice", v.device);
+    if (key.number("BACKPLANE", v.backplane))
+        v.clock.Format("\\\\.\\DigiSuiteSystemClock%d", static_cast<int>(v.backplane));
+    key.numbers({{"CONNECTOR", &v.connector}, {"PCISlot", &v.slot}, {"PCIBus", &v.bus}});
+    key.device_path("GraphicDevice", v.gfb);
+    CString settings;
+    settings.Format("SOFTWARE\\MOVIE2\\Backplane%d\\Settings", static_cast<int>(v.backplane));
+    Key(HKEY_LOCAL_MACHINE, settings).number("VideoStandard", v.standard);
 }
 
 } // namespace
@@ -186,17 +213,8 @@ int CChkDigiSuite::GetAndListNumberOfSdti()
 int CChkDigiSuite::GetKeysDigiMix()
 {
     const Key key(HKEY_LOCAL_MACHINE, device_key(kMixKey, m_MixSelect));
-    key.formatted("NAME", "%s", m_MixName);
-    key.formatted("VideoEffectsDevice", "\\\\.\\%s", m_DeviceName);
-    if (key.number("BACKPLANE", m_MixBackplane))
-        m_ClockName.Format("\\\\.\\DigiSuiteSystemClock%d", static_cast<int>(m_MixBackplane));
-    key.number("CONNECTOR", m_MixConnector);
-    key.number("PCISlot", m_MixSlot);
-    key.number("PCIBus", m_MixBus);
-    key.formatted("GraphicDevice", "\\\\.\\%s", m_GFBName);
-    CString settings;
-    settings.Format("SOFTWARE\\MOVIE2\\Backplane%d\\Settings", static_cast<int>(m_MixBackplane));
-    Key(HKEY_LOCAL_MACHINE, settings).number("VideoStandard", m_MixStandard);
+    read_effects_device(key, {m_MixName, m_DeviceName, m_ClockName, m_GFBName, m_MixBackplane, m_MixConnector,
+                              m_MixSlot, m_MixBus, m_MixStandard});
     m_MixPromOptions = GetPromOptions(m_DeviceName);
     m_MixNJType = (m_MixPromOptions & kNJTypeBit) ? 1 : 0;
     return 0;
@@ -205,22 +223,13 @@ int CChkDigiSuite::GetKeysDigiMix()
 int CChkDigiSuite::GetKeysDigiLe()
 {
     const Key key(HKEY_LOCAL_MACHINE, device_key(kLeKey, m_LeSelect));
-    key.formatted("NAME", "%s", m_LeName);
-    key.formatted("VideoEffectsDevice", "\\\\.\\%s", m_LeDeviceName);
-    if (key.number("BACKPLANE", m_LeBackplane))
-        m_LeClockName.Format("\\\\.\\DigiSuiteSystemClock%d", static_cast<int>(m_LeBackplane));
-    key.number("CONNECTOR", m_LeConnector);
-    key.number("PCISlot", m_LeSlot);
-    key.number("PCIBus", m_LeBus);
-    key.formatted("GraphicDevice", "\\\\.\\%s", m_LeGFBName);
-    key.formatted("Audio1", "%s", m_LeAudioName1);
-    key.formatted("Audio2", "%s", m_LeAudioName2);
-    key.formatted("Audio3", "%s", m_LeAudioName3);
-    key.formatted("Codec1", "%s", m_LeCodecName1);
-    key.formatted("Codec2", "%s", m_LeCodecName2);
-    CString settings;
-    settings.Format("SOFTWARE\\MOVIE2\\Backplane%d\\Settings", static_cast<int>(m_LeBackplane));
-    Key(HKEY_LOCAL_MACHINE, settings).number("VideoStandard", m_LeStandard);
+    read_effects_device(key, {m_LeName, m_LeDeviceName, m_LeClockName, m_LeGFBName, m_LeBackplane, m_LeConnector,
+                              m_LeSlot, m_LeBus, m_LeStandard});
+    key.strings({{"Audio1", &m_LeAudioName1},
+                 {"Audio2", &m_LeAudioName2},
+                 {"Audio3", &m_LeAudioName3},
+                 {"Codec1", &m_LeCodecName1},
+                 {"Codec2", &m_LeCodecName2}});
     m_LePromOptions = GetPromOptions(m_LeDeviceName);
     m_LeNJType = (m_LePromOptions & kNJTypeBit) ? 1 : 0;
     return 0;
@@ -229,72 +238,72 @@ int CChkDigiSuite::GetKeysDigiLe()
 int CChkDigiSuite::GetKeysDigiMotion()
 {
     const Key key(HKEY_LOCAL_MACHINE, device_key(kMotKey, m_MotSelect));
-    key.formatted("NAME", "%s", m_MotName);
-    key.formatted("AdapterMemory1", "%s", m_MotMemName);
-    key.formatted("Audio1", "%s", m_MotAudioName1);
-    key.formatted("Audio2", "%s", m_MotAudioName2);
-    key.formatted("Audio3", "%s", m_MotAudioName3);
-    key.formatted("Codec1", "%s", m_MotCodecName1);
-    key.formatted("Codec2", "%s", m_MotCodecName2);
-    key.number("BACKPLANE", m_MotBackplane);
-    key.number("CONNECTOR", m_MotConnector);
-    key.number("PCISlot", m_MotSlot);
-    key.number("PCIBus", m_MotBus);
+    key.strings({{"NAME", &m_MotName},
+                 {"AdapterMemory1", &m_MotMemName},
+                 {"Audio1", &m_MotAudioName1},
+                 {"Audio2", &m_MotAudioName2},
+                 {"Audio3", &m_MotAudioName3},
+                 {"Codec1", &m_MotCodecName1},
+                 {"Codec2", &m_MotCodecName2}});
+    key.numbers({{"BACKPLANE", &m_MotBackplane},
+                 {"CONNECTOR", &m_MotConnector},
+                 {"PCISlot", &m_MotSlot},
+                 {"PCIBus", &m_MotBus}});
     return 0;
 }
 
 int CChkDigiSuite::GetKeysGenie()
 {
     const Key key(HKEY_LOCAL_MACHINE, device_key(kGenieKey, m_GniSelect));
-    key.formatted("NAME", "%s", m_GniName);
-    key.number("BACKPLANE", m_GniBackplane);
-    key.number("CONNECTOR", m_GniConnector);
-    key.number("PCISlot", m_GniSlot);
-    key.number("PCIBus", m_GniBus);
+    key.strings({{"NAME", &m_GniName}});
+    key.numbers({{"BACKPLANE", &m_GniBackplane},
+                 {"CONNECTOR", &m_GniConnector},
+                 {"PCISlot", &m_GniSlot},
+                 {"PCIBus", &m_GniBus}});
     return 0;
 }
 
 int CChkDigiSuite::GetKeysDigiLinx()
 {
     const Key key(HKEY_LOCAL_MACHINE, device_key(kLinxKey, m_LinxSelect));
-    key.number("BACKPLANE", m_LinxBackplane);
-    key.number("CONNECTOR", m_LinxConnector);
-    key.number("BaseAddress", m_LinxBaseAddress);
-    key.formatted("Input1", "%s", m_LinxInput1);
-    key.formatted("Input2", "%s", m_LinxInput2);
-    key.formatted("Input3", "%s", m_LinxInput3);
-    key.formatted("Output1", "%s", m_LinxOutput1);
-    key.formatted("Output2", "%s", m_LinxOutput2);
+    key.numbers({{"BACKPLANE", &m_LinxBackplane},
+                 {"CONNECTOR", &m_LinxConnector},
+                 {"BaseAddress", &m_LinxBaseAddress}});
+    key.strings({{"Input1", &m_LinxInput1},
+                 {"Input2", &m_LinxInput2},
+                 {"Input3", &m_LinxInput3},
+                 {"Output1", &m_LinxOutput1},
+                 {"Output2", &m_LinxOutput2}});
     return 0;
 }
 
 int CChkDigiSuite::GetKeysDigiVid()
 {
     const Key key(HKEY_LOCAL_MACHINE, device_key(kVidKey, m_VidSelect));
-    key.number("BACKPLANE", m_VidBackplane);
-    key.number("CONNECTOR", m_VidConnector);
-    key.number("SerialNumber", m_VidSerialNumber);
-    key.formatted("Input1", "%s", m_VidInput1);
-    key.formatted("Input2", "%s", m_VidInput2);
-    key.formatted("Output1", "%s", m_VidOutput1);
-    key.formatted("Output2", "%s", m_VidOutput2);
-    key.formatted("Timecode1", "%s", m_VidTimecode1);
-    key.formatted("Timecode2", "%s", m_VidTimecode2);
+    key.numbers({{"BACKPLANE", &m_VidBackplane},
+                 {"CONNECTOR", &m_VidConnector},
+                 {"SerialNumber", &m_VidSerialNumber}});
+    key.strings({{"Input1", &m_VidInput1},
+                 {"Input2", &m_VidInput2},
+                 {"Output1", &m_VidOutput1},
+                 {"Output2", &m_VidOutput2},
+                 {"Timecode1", &m_VidTimecode1},
+                 {"Timecode2", &m_VidTimecode2}});
     return 0;
 }
 
 int CChkDigiSuite::GetKeysSdti()
 {
     const Key key(HKEY_LOCAL_MACHINE, device_key(kSdtiKey, m_SdtiSelect));
-    key.number("BACKPLANE", m_SdtiBackplane);
-    key.number("CONNECTOR", m_SdtiConnector);
-    key.number("PCIBus", m_SdtiPCIBus);
-    key.number("PCISlot", m_SdtiPCISlot);
-    key.formatted("AdapterMemory1", "%s", m_SdtiAdapterMemory1);
-    key.formatted("ControlDevice", "%s", m_SdtiControlDevice);
-    key.formatted("DownloadDevice", "%s", m_SdtiDownloadDevice);
-    key.formatted("NAME", "%s", m_SdtiName);
-    key.formatted("TriMediaDevice", "%s", m_SdtiTriMediaDevice);
+    key.numbers({{"BACKPLANE", &m_SdtiBackplane},
+                 {"CONNECTOR", &m_SdtiConnector},
+                 {"PCIBus", &m_SdtiPCIBus},
+                 {"PCISlot", &m_SdtiPCISlot}});
+    key.strings({{"AdapterMemory1", &m_SdtiAdapterMemory1},
+                 {"ControlDevice", &m_SdtiControlDevice},
+                 {"DownloadDevice", &m_SdtiDownloadDevice},
+                 {"NAME", &m_SdtiName},
+                 {"TriMediaDevice", &m_SdtiTriMediaDevice}});
     return 0;
 }
 

@@ -109,19 +109,9 @@ void CMQFilterGraph::ReadTimeOuts()
 {
     HKEY key = nullptr;
     if (RegOpenKeyEx(HKEY_CURRENT_USER, "SOFTWARE\\MATROX\\MQFG", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-    auto read = [key](const char* name, DWORD& value) {
-        BYTE bytes[4];
-        DWORD size = sizeof bytes;
-        DWORD type = REG_NONE;
-        // Only a value that really is four bytes counts; anything else keeps the default.
-        if (RegQueryValueEx(key, name, nullptr, &type, bytes, &size) == ERROR_SUCCESS && size == 4 &&
-            (type == REG_DWORD || type == REG_BINARY)) {
-            value = static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8 |
-                    static_cast<DWORD>(bytes[2]) << 16 | static_cast<DWORD>(bytes[3]) << 24;
-        }
-    };
-    read("StateCompletionTimeOut", m_dwStateCompletionTimeOut);
-    read("SeekTimeOut", m_dwSeekTimeOut);
+    // Only a value that really is four bytes counts; anything else keeps the default.
+    zk::read_registry_dword(key, "StateCompletionTimeOut", m_dwStateCompletionTimeOut);
+    zk::read_registry_dword(key, "SeekTimeOut", m_dwSeekTimeOut);
     RegCloseKey(key);
 }
 

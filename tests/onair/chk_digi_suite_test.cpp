@@ -163,6 +163,114 @@ TEST(ChkDigiSuite, OtherFamiliesReadTheirOwnValues)
     EXPECT_EQ(copy.GetLeNJType(), 1u);
 }
 
+// Each value of each family lands in its own member: every device carries distinct strings
+// and numbers, and every getter must give back exactly the one stored under its name.
+TEST(ChkDigiSuite, EveryValueReachesItsOwnGetter)
+{
+    using StringGetter = CString& (CChkDigiSuite::*)();
+    using NumberGetter = DWORD (CChkDigiSuite::*)() const;
+    struct StringCase {
+        const char* family;
+        const char* name;
+        StringGetter get;
+        bool device_path; // handed on as "\\.\value"
+    };
+    struct NumberCase {
+        const char* family;
+        const char* name;
+        NumberGetter get;
+    };
+    using C = CChkDigiSuite;
+    const StringCase strings[] = {
+        {"DigiMix", "NAME", &C::GetMixName, false},
+        {"DigiMix", "VideoEffectsDevice", &C::GetDeviceName, true},
+        {"DigiMix", "GraphicDevice", &C::GetGFBName, true},
+        {"DIGISUITELITE", "NAME", &C::GetLeName, false},
+        {"DIGISUITELITE", "VideoEffectsDevice", &C::GetLeDeviceName, true},
+        {"DIGISUITELITE", "GraphicDevice", &C::GetLeGFBName, true},
+        {"DIGISUITELITE", "Audio1", &C::GetLeAudioName1, false},
+        {"DIGISUITELITE", "Audio2", &C::GetLeAudioName2, false},
+        {"DIGISUITELITE", "Audio3", &C::GetLeAudioName3, false},
+        {"DIGISUITELITE", "Codec1", &C::GetLeCodecName1, false},
+        {"DIGISUITELITE", "Codec2", &C::GetLeCodecName2, false},
+        {"DigiMotion", "NAME", &C::GetMotName, false},
+        {"DigiMotion", "AdapterMemory1", &C::GetMotMemName, false},
+        {"DigiMotion", "Audio1", &C::GetMotAudioName1, false},
+        {"DigiMotion", "Audio2", &C::GetMotAudioName2, false},
+        {"DigiMotion", "Audio3", &C::GetMotAudioName3, false},
+        {"DigiMotion", "Codec1", &C::GetMotCodecName1, false},
+        {"DigiMotion", "Codec2", &C::GetMotCodecName2, false},
+        {"Genie", "NAME", &C::GetGniName, false},
+        {"DigiLinx", "Input1", &C::GetLinxInput1, false},
+        {"DigiLinx", "Input2", &C::GetLinxInput2, false},
+        {"DigiLinx", "Input3", &C::GetLinxInput3, false},
+        {"DigiLinx", "Output1", &C::GetLinxOutput1, false},
+        {"DigiLinx", "Output2", &C::GetLinxOutput2, false},
+        {"DigiVid", "Input1", &C::GetVidInput1, false},
+        {"DigiVid", "Input2", &C::GetVidInput2, false},
+        {"DigiVid", "Output1", &C::GetVidOutput1, false},
+        {"DigiVid", "Output2", &C::GetVidOutput2, false},
+        {"DigiVid", "Timecode1", &C::GetVidTimecode1, false},
+        {"DigiVid", "Timecode2", &C::GetVidTimecode2, false},
+        {"DIGISUITESDTI", "AdapterMemory1", &C::GetSdtiAdapterMemory1, false},
+        {"DIGISUITESDTI", "ControlDevice", &C::GetSdtiControlDevice, false},
+        {"DIGISUITESDTI", "DownloadDevice", &C::GetSdtiDownloadDevice, false},
+        {"DIGISUITESDTI", "NAME", &C::GetSdtiName, false},
+        {"DIGISUITESDTI", "TriMediaDevice", &C::GetSdtiTriMediaDevice, false},
+    };
+    const NumberCase numbers[] = {
+        {"DigiMix", "BACKPLANE", &C::GetMixBackplane},
+        {"DigiMix", "CONNECTOR", &C::GetMixConnector},
+        {"DigiMix", "PCISlot", &C::GetMixSlot},
+        {"DigiMix", "PCIBus", &C::GetMixBus},
+        {"DIGISUITELITE", "BACKPLANE", &C::GetLeBackplane},
+        {"DIGISUITELITE", "CONNECTOR", &C::GetLeConnector},
+        {"DIGISUITELITE", "PCISlot", &C::GetLeSlot},
+        {"DIGISUITELITE", "PCIBus", &C::GetLeBus},
+        {"DigiMotion", "BACKPLANE", &C::GetMotBackplane},
+        {"DigiMotion", "CONNECTOR", &C::GetMotConnector},
+        {"DigiMotion", "PCISlot", &C::GetMotSlot},
+        {"DigiMotion", "PCIBus", &C::GetMotBus},
+        {"Genie", "BACKPLANE", &C::GetGniBackplane},
+        {"Genie", "CONNECTOR", &C::GetGniConnector},
+        {"Genie", "PCISlot", &C::GetGniSlot},
+        {"Genie", "PCIBus", &C::GetGniBus},
+        {"DigiLinx", "BACKPLANE", &C::GetLinxBackplane},
+        {"DigiLinx", "CONNECTOR", &C::GetLinxConnector},
+        {"DigiLinx", "BaseAddress", &C::GetLinxBaseAddress},
+        {"DigiVid", "BACKPLANE", &C::GetVidBackplane},
+        {"DigiVid", "CONNECTOR", &C::GetVidConnector},
+        {"DigiVid", "SerialNumber", &C::GetVidSerialNumber},
+        {"DIGISUITESDTI", "BACKPLANE", &C::GetSdtiBackplane},
+        {"DIGISUITESDTI", "CONNECTOR", &C::GetSdtiConnector},
+        {"DIGISUITESDTI", "PCIBus", &C::GetSdtiPCIBus},
+        {"DIGISUITESDTI", "PCISlot", &C::GetSdtiPCISlot},
+    };
+    auto text_of = [](const char* family, const char* name) { return std::string(family) + "." + name; };
+    zk::RegistryStore s;
+    for (const StringCase& c : strings) s.set_string(device(c.family, 0), c.name, text_of(c.family, c.name));
+    DWORD next = 11;
+    for (const NumberCase& c : numbers) s.set_dword(device(c.family, 0), c.name, next++);
+    s.set_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\MOVIE2\\Backplane11\\Settings", "VideoStandard", 7);
+    s.set_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\MOVIE2\\Backplane15\\Settings", "VideoStandard", 8);
+    zk::RegistryOverride registry{std::move(s)};
+    CChkDigiSuite chk;
+
+    for (const StringCase& c : strings) {
+        const std::string want = (c.device_path ? "\\\\.\\" : "") + text_of(c.family, c.name);
+        EXPECT_EQ(std::string((chk.*c.get)().GetString()), want) << c.family << " " << c.name;
+    }
+    next = 11;
+    for (const NumberCase& c : numbers) EXPECT_EQ((chk.*c.get)(), next++) << c.family << " " << c.name;
+    EXPECT_EQ(chk.GetClockName(), "\\\\.\\DigiSuiteSystemClock11");
+    EXPECT_EQ(chk.GetLeClockName(), "\\\\.\\DigiSuiteSystemClock15");
+    EXPECT_EQ(chk.GetMixStandard(), 7u) << "the standard of the DigiMix's own backplane";
+    EXPECT_EQ(chk.GetLeStandard(), 8u) << "the standard of the DigiSuiteLite's own backplane";
+    EXPECT_EQ(chk.GetMixFlag() + chk.GetLeFlag() + chk.GetMotFlag() + chk.GetGniFlag() + chk.GetLinxFlag() +
+                  chk.GetVidFlag() + chk.GetSdtiFlag(),
+              7);
+}
+
 struct BadValueCase {
     const char* name;
     std::function<void(zk::RegistryStore&)> fill;

@@ -6,6 +6,7 @@
 // the source's length. Ending either on a running graph cuts the stream off with EC_COMPLETE,
 // which is what the caller waits for before it stops the graph.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "platform/board/virtual_board.h"
@@ -48,25 +49,10 @@ public:
         graph_.release_timeline(true);
         return S_OK;
     }
-    HRESULT Seek(REFTIME seconds) override
-    {
-        if (!std::isfinite(seconds)) return E_INVALIDARG;
-        std::lock_guard<std::mutex> guard(lock_);
-        if (!scrubbing_) return VFW_E_WRONG_STATE;
-        graph_.show_position(seconds);
-        cue_start_ = clock_time(graph_);
-        ++board_->activity().scrub_seeks;
-        return S_OK;
-    }
+    HRESULT Seek(REFTIME seconds) override { return show(seconds, board_->activity().scrub_seeks); }
     HRESULT SetShuttlePosition(REFTIME seconds) override
     {
-        if (!std::isfinite(seconds)) return E_INVALIDARG;
-        std::lock_guard<std::mutex> guard(lock_);
-        if (!scrubbing_) return VFW_E_WRONG_STATE;
-        graph_.show_position(seconds);
-        cue_start_ = clock_time(graph_);
-        ++board_->activity().shuttle_positions;
-        return S_OK;
+        return show(seconds, board_->activity().shuttle_positions);
     }
 
     HRESULT put_Value(LONG value) override
@@ -99,6 +85,19 @@ public:
     }
 
 private:
+    // Shows one frame while scrubbing and starts the cue there; `counter` tells the two
+    // requests apart in the board's activity record.
+    HRESULT show(REFTIME seconds, std::atomic<int>& counter)
+    {
+        if (!std::isfinite(seconds)) return E_INVALIDARG;
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!scrubbing_) return VFW_E_WRONG_STATE;
+        graph_.show_position(seconds);
+        cue_start_ = clock_time(graph_);
+        ++counter;
+        return S_OK;
+    }
+
     std::shared_ptr<VirtualBoard> board_;
     std::mutex lock_;
     bool scrubbing_ = false;

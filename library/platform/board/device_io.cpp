@@ -13,12 +13,6 @@
 namespace zk {
 namespace {
 
-std::string lower(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 struct Devices {
     std::mutex lock;
     std::map<std::string, DeviceFactory> by_name; // lower-case names
@@ -34,7 +28,7 @@ DeviceFactory find_factory(const std::string& name)
 {
     Devices& d = devices();
     std::lock_guard<std::mutex> guard(d.lock);
-    auto it = d.by_name.find(lower(name));
+    auto it = d.by_name.find(device_name_key(name));
     return it == d.by_name.end() ? DeviceFactory() : it->second;
 }
 
@@ -76,12 +70,18 @@ private:
 
 } // namespace
 
+std::string device_name_key(std::string name)
+{
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
 void register_device(const std::string& name, DeviceFactory factory)
 {
     Devices& d = devices();
     std::lock_guard<std::mutex> guard(d.lock);
-    if (factory) d.by_name[lower(name)] = std::move(factory);
-    else d.by_name.erase(lower(name));
+    if (factory) d.by_name[device_name_key(name)] = std::move(factory);
+    else d.by_name.erase(device_name_key(name));
 }
 
 DeviceOverride::DeviceOverride(std::string name, DeviceFactory factory) : name_(std::move(name))

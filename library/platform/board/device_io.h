@@ -74,6 +74,10 @@ private:
     DeviceFactory previous_;
 };
 
+// The form device names are compared in: ASCII lower case, as names compare without regard
+// to case.
+std::string device_name_key(std::string name);
+
 // Finishes a request a device left pending: records status and byte count, then sets the event.
 ZORVIK_API void complete_overlapped(OVERLAPPED* overlapped, DWORD status, DWORD bytes);
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -167,12 +166,6 @@ private:
     std::shared_ptr<SystemClock> clock_;
 };
 
-std::string lower(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 } // namespace
 
 std::shared_ptr<VirtualDevice> open_system_clock(const std::shared_ptr<VirtualBoard>& board, const std::string& name)
@@ -180,7 +173,7 @@ std::shared_ptr<VirtualDevice> open_system_clock(const std::shared_ptr<VirtualBo
     if (!board || !board->has_system_clock(name)) return nullptr;
     std::weak_ptr<VirtualBoard> weak = board;
     auto time = board->time_base();
-    auto clock = board->device_state<SystemClock>("sysclk:" + lower(name), [weak, time] {
+    auto clock = board->device_state<SystemClock>("sysclk:" + device_name_key(name), [weak, time] {
         return std::make_shared<SystemClock>(weak, time);
     });
     return std::make_shared<SystemClockDevice>(std::move(clock));

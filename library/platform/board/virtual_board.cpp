@@ -1,7 +1,7 @@
 // The current virtual board, its time base, field timing and records.
 #include "platform/board/virtual_board.h"
 
-#include <cctype>
+#include "platform/board/device_io.h"
 
 namespace zk {
 namespace {
@@ -180,23 +180,11 @@ std::vector<std::string> VirtualBoard::monitor_clients() const
     return out;
 }
 
-namespace {
-
-bool same_name(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
-
-} // namespace
-
 bool VirtualBoard::effects_option_word(const std::string& device, DWORD& word) const
 {
+    const std::string key = device_name_key(device);
     for (const auto& [name, w] : config_.effects_devices) {
-        if (same_name(name, device)) {
+        if (device_name_key(name) == key) {
             word = w;
             return true;
         }
@@ -206,8 +194,9 @@ bool VirtualBoard::effects_option_word(const std::string& device, DWORD& word) c
 
 bool VirtualBoard::has_system_clock(const std::string& device) const
 {
+    const std::string key = device_name_key(device);
     for (const std::string& name : config_.system_clocks) {
-        if (same_name(name, device)) return true;
+        if (device_name_key(name) == key) return true;
     }
     return false;
 }

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "core/byte_reader.h"
+
 namespace zk {
 namespace {
 
@@ -101,6 +103,21 @@ std::shared_ptr<const RegistryStore> install_registry(std::shared_ptr<const Regi
     r.store = std::move(store);
     r.loaded = r.store != nullptr;
     return previous;
+}
+
+bool read_registry_dword(HKEY key, const char* name, DWORD& out)
+{
+    BYTE bytes[4];
+    DWORD size = sizeof bytes;
+    DWORD type = REG_NONE;
+    if (RegQueryValueEx(key, name, nullptr, &type, bytes, &size) != ERROR_SUCCESS || size != sizeof bytes ||
+        (type != REG_DWORD && type != REG_BINARY))
+        return false;
+    ByteReader r(bytes, sizeof bytes);
+    std::uint32_t value = 0;
+    r.le32(value);
+    out = value;
+    return true;
 }
 
 size_t open_registry_key_count()

@@ -48,6 +48,11 @@ ZORVIK_API std::shared_ptr<const RegistryStore> current_registry();
 // Installs a store and returns the previous one; null reloads from the environment next time.
 ZORVIK_API std::shared_ptr<const RegistryStore> install_registry(std::shared_ptr<const RegistryStore> store);
 
+// A 4-byte number stored as REG_DWORD, or as REG_BINARY of exactly four bytes, little-endian
+// as Windows keeps it. Anything else (missing, another size or kind) is no number and leaves
+// `out` as it was, so callers keep their defaults.
+ZORVIK_API bool read_registry_dword(HKEY key, const char* name, DWORD& out);
+
 // Keys the library opened and has not closed yet.
 ZORVIK_API size_t open_registry_key_count();
 

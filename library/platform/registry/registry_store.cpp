@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/byte_reader.h"
+
 namespace zk {
 namespace {
 
@@ -166,8 +168,8 @@ void RegistryStore::set_string(std::string_view path, std::string_view name, std
 void RegistryStore::set_dword(std::string_view path, std::string_view name, DWORD value)
 {
     if (normalise(path).empty()) return;
-    Value v{std::string(name), REG_DWORD, {}};
-    for (int i = 0; i < 4; ++i) v.data.push_back(static_cast<BYTE>(value >> (8 * i)));
+    Value v{std::string(name), REG_DWORD, std::vector<BYTE>(4)};
+    put_le32(v.data.data(), value);
     key(path).values[lower(name)] = std::move(v);
 }
 
@@ -300,10 +302,9 @@ std::string RegistryStore::to_text() const
         for (const auto& [lname, v] : k.values) {
             out += v.name.empty() ? std::string("@") : quote(v.name);
             out += '=';
-            if (v.type == REG_DWORD && v.data.size() == 4) {
+            std::uint32_t d = 0;
+            if (v.type == REG_DWORD && v.data.size() == 4 && ByteReader(v.data.data(), v.data.size()).le32(d)) {
                 char buf[24];
-                const DWORD d = static_cast<DWORD>(v.data[0]) | static_cast<DWORD>(v.data[1]) << 8 |
-                                static_cast<DWORD>(v.data[2]) << 16 | static_cast<DWORD>(v.data[3]) << 24;
                 std::snprintf(buf, sizeof buf, "dword:%08x", d);
                 out += buf;
             } else if (v.type == REG_SZ) {
