@@ -198,15 +198,7 @@ int CImgFile::Read(CFile* file)
 
 void CImgFile::Serialize(CArchive& ar)
 {
-    try {
-        ar.Flush();
-    } catch (...) {
-        return;
-    }
-    if (ar.IsLoading())
-        Read(ar.GetFile());
-    else
-        Write(ar.GetFile());
+    zk::serialize_through_file(ar, *this);
 }
 
 // ---- loading ----
