@@ -59,7 +59,8 @@ int render_output(CKrFrameBuffer& image, long w, long h, int aspect, int format,
     if (target.cx < 1 || target.cy < 1) return -1;
 
     CKrFrameBuffer canvas;
-    if (canvas.CreateFrameBuffer(w, h, 1) != 0) return -1;
+    // The background fills every pixel, so the buffer needs no clearing first.
+    if (canvas.CreateFrameBuffer(w, h, 0) != 0) return -1;
     canvas.ClearCol(background_colour(format, s.nKey));
     canvas.FbCopy(&image, 0, 0, w, h, 0, 0, 1, nullptr);
 

@@ -16,37 +16,41 @@ std::string normalize_folder(std::string folder)
     return folder;
 }
 
+namespace {
+
+// One preset: its keys are the names below followed by the preset's number ("W1", "CUTX2").
+tagCONVSETTING read_preset(const IniProfile& ini, char number, std::int32_t width, std::int32_t height)
+{
+    auto get = [&](const char* name, std::int32_t fallback) {
+        return ini.GetInt(kProfileSection, std::string(name) + number, fallback);
+    };
+    tagCONVSETTING p;
+    p.nFilter = get("FILTER", 0);
+    p.nKey = get("KEY", 0);
+    p.nWidth = get("W", width);
+    p.nHeight = get("H", height);
+    p.nCutX = get("CUTX", 0);
+    p.nCutY = get("CUTY", 0);
+    p.nCutW = get("CUTW", 0);
+    p.nCutH = get("CUTH", 0);
+    return p;
+}
+
+} // namespace
+
 VelmoraProfile read_velmora_profile(const std::string& path)
 {
     const IniProfile ini = IniProfile::FromFile(path);
     const char* s = kProfileSection;
     VelmoraProfile p;
-    p.Preset1.nFilter = ini.GetInt(s, "FILTER1", 0);
-    p.Preset2.nFilter = ini.GetInt(s, "FILTER2", 0);
-    p.Preset1.nKey = ini.GetInt(s, "KEY1", 0);
-    p.Preset2.nKey = ini.GetInt(s, "KEY2", 0);
-    p.Preset1.nWidth = ini.GetInt(s, "W1", 640);
-    p.Preset1.nHeight = ini.GetInt(s, "H1", 480);
-    p.Preset2.nWidth = ini.GetInt(s, "W2", 720);
-    p.Preset2.nHeight = ini.GetInt(s, "H2", 486);
+    p.Preset1 = read_preset(ini, '1', 640, 480);
+    p.Preset2 = read_preset(ini, '2', 720, 486);
     p.SrcPath = normalize_folder(ini.GetString(s, "SRCPATH", "./"));
     p.Custom = ini.GetInt(s, "CUSTOM", 0);
     p.PathFlg = ini.GetInt(s, "PATHFLG", 0);
     p.DstPath = normalize_folder(ini.GetString(s, "DSTPATH", "./"));
-    p.Preset1.nCutX = ini.GetInt(s, "CUTX1", 0);
-    p.Preset1.nCutY = ini.GetInt(s, "CUTY1", 0);
-    p.Preset1.nCutW = ini.GetInt(s, "CUTW1", 0);
-    p.Preset1.nCutH = ini.GetInt(s, "CUTH1", 0);
-    p.Preset2.nCutX = ini.GetInt(s, "CUTX2", 0);
-    p.Preset2.nCutY = ini.GetInt(s, "CUTY2", 0);
-    p.Preset2.nCutW = ini.GetInt(s, "CUTW2", 0);
-    p.Preset2.nCutH = ini.GetInt(s, "CUTH2", 0);
     return p;
 }
-
-} // namespace vm
-
-namespace vm {
 
 tagCONVSETTING preset_as_offered(const tagCONVSETTING& p)
 {

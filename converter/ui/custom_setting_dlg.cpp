@@ -34,47 +34,41 @@ CCustomSettingDlg::CCustomSettingDlg(QWidget* parent) : QDialog(parent)
         g->setGeometry(du.rect(x, y, w, h));
         return g;
     };
-    auto label = [&](int x, int y, int w, int h, const char* text) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
-        l->setGeometry(du.rect(x, y, w, h));
-        return l;
+    // A titled box of two labelled number fields, each with its arrows: the three boxes share
+    // one layout, offset by the box's corner.
+    struct NumberField {
+        const char* text;
+        int edit_id;
+        int spin_id;
+        QLineEdit*& edit;
+        vmui::SpinButton*& spin;
     };
-    auto edit = [&](int id, int x, int y, int w, int h) {
-        auto* e = new QLineEdit(QStringLiteral("0"), this);
-        e->setGeometry(du.rect(x, y, w, h));
-        vmui::set_control_id(e, id);
-        return e;
-    };
-    auto spin = [&](int id, QLineEdit* buddy, int x, int y, int w, int h) {
-        auto* s = new vmui::SpinButton(buddy, this);
-        s->setGeometry(du.rect(x, y, w, h));
-        vmui::set_control_id(s, id);
-        return s;
+    auto field_pair = [&](int x, int y, const char* title, const NumberField& first, const NumberField& second) {
+        group(x, y, 95, 68, title);
+        const struct {
+            const NumberField& field;
+            int dy;        // of the field and its arrows
+            int label_dy;  // the first label sits two units below its field
+            int label_h;
+        } rows[2] = {{first, 18, 20, 9}, {second, 43, 43, 10}};
+        for (const auto& row : rows) {
+            auto* l = new QLabel(QString::fromUtf8(row.field.text), this);
+            l->setGeometry(du.rect(x + 4, y + row.label_dy, 15, row.label_h));
+            row.field.edit = new QLineEdit(QStringLiteral("0"), this);
+            row.field.edit->setGeometry(du.rect(x + 24, y + row.dy, 55, 12));
+            vmui::set_control_id(row.field.edit, row.field.edit_id);
+            row.field.spin = new vmui::SpinButton(row.field.edit, this);
+            row.field.spin->setGeometry(du.rect(x + 78, y + row.dy, 10, 10));
+            vmui::set_control_id(row.field.spin, row.field.spin_id);
+        }
     };
 
-    group(5, 5, 95, 68, "変換元の切出し位置");
-    label(9, 25, 15, 9, "Ｘ:");
-    m_editCutX = edit(1019, 29, 23, 55, 12);
-    m_spinCutX = spin(1020, m_editCutX, 83, 23, 10, 10);
-    label(9, 48, 15, 10, "Ｙ:");
-    m_editCutY = edit(1021, 29, 48, 55, 12);
-    m_spinCutY = spin(1022, m_editCutY, 83, 48, 10, 10);
-
-    group(5, 75, 95, 68, "変換元の切り出しサイズ");
-    label(9, 95, 15, 9, "幅:");
-    m_editCutW = edit(1023, 29, 93, 55, 12);
-    m_spinCutW = spin(1024, m_editCutW, 83, 93, 10, 10);
-    label(9, 118, 15, 10, "高さ:");
-    m_editCutH = edit(1025, 29, 118, 55, 12);
-    m_spinCutH = spin(1026, m_editCutH, 83, 118, 10, 10);
-
-    group(105, 5, 95, 68, "変換後のサイズ");
-    label(109, 25, 15, 9, "幅:");
-    m_editWidth = edit(1008, 129, 23, 55, 12);
-    m_spinWidth = spin(1011, m_editWidth, 183, 23, 10, 10);
-    label(109, 48, 15, 10, "高さ:");
-    m_editHeight = edit(1007, 129, 48, 55, 12);
-    m_spinHeight = spin(1010, m_editHeight, 183, 48, 10, 10);
+    field_pair(5, 5, "変換元の切出し位置", {"Ｘ:", 1019, 1020, m_editCutX, m_spinCutX},
+               {"Ｙ:", 1021, 1022, m_editCutY, m_spinCutY});
+    field_pair(5, 75, "変換元の切り出しサイズ", {"幅:", 1023, 1024, m_editCutW, m_spinCutW},
+               {"高さ:", 1025, 1026, m_editCutH, m_spinCutH});
+    field_pair(105, 5, "変換後のサイズ", {"幅:", 1008, 1011, m_editWidth, m_spinWidth},
+               {"高さ:", 1007, 1010, m_editHeight, m_spinHeight});
 
     group(5, 145, 95, 35, "フィルター");
     m_filterGroup = new QButtonGroup(this);
@@ -125,12 +119,8 @@ CCustomSettingDlg::CCustomSettingDlg(QWidget* parent) : QDialog(parent)
 
 void CCustomSettingDlg::OnInitDialog()
 {
-    m_spinWidth->SetRange(0, 1920);
-    m_spinCutX->SetRange(0, 1920);
-    m_spinCutW->SetRange(0, 1920);
-    m_spinHeight->SetRange(0, 1080);
-    m_spinCutY->SetRange(0, 1080);
-    m_spinCutH->SetRange(0, 1080);
+    for (vmui::SpinButton* spin : {m_spinWidth, m_spinCutX, m_spinCutW}) spin->SetRange(0, vm::kMaxCustomWidth);
+    for (vmui::SpinButton* spin : {m_spinHeight, m_spinCutY, m_spinCutH}) spin->SetRange(0, vm::kMaxCustomHeight);
     LoadPreset(m_nCustom == 1 ? m_Preset2 : m_Preset1);
 }
 

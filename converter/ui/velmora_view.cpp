@@ -224,13 +224,18 @@ bool CVelmoraView::list_into(QTreeWidget* list, int* count, const QString& folde
     return result == vm::ListResult::Done;
 }
 
-void CVelmoraView::RefreshSourceList()
+void CVelmoraView::list_sources()
 {
-    m_strSrcEdit = to_qstring(m_pDoc->m_strSrcPath);
     m_listSrc->clear();
     m_nSrcCount = 0;
     // A file that cannot be opened ends only its own extension's listing.
     for (const char* ext : vm::kListExtensions) list_into(m_listSrc, &m_nSrcCount, m_strSrcEdit, ext);
+}
+
+void CVelmoraView::RefreshSourceList()
+{
+    m_strSrcEdit = to_qstring(m_pDoc->m_strSrcPath);
+    list_sources();
     m_strDstEdit = to_qstring(m_pDoc->m_strDstPath);
     m_listDst->clear();
     m_nDstCount = 0;
@@ -254,9 +259,7 @@ void CVelmoraView::OnBrowseSource()
     if (path.isEmpty()) return;
     m_strSrcEdit = path;
     m_pDoc->m_strSrcPath = to_cstring(path);
-    m_listSrc->clear();
-    m_nSrcCount = 0;
-    for (const char* ext : vm::kListExtensions) list_into(m_listSrc, &m_nSrcCount, m_strSrcEdit, ext);
+    list_sources();
     UpdateData(false);
 }
 

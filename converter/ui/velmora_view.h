@@ -100,6 +100,8 @@ private:
     QTreeWidget* make_list(int id, int x, int y, int w, int h);
     // Lists one folder for one extension; false when a file could not be opened.
     bool list_into(QTreeWidget* list, int* count, const QString& folder, const char* ext);
+    // Lists every picture type of the source folder in the edit field afresh.
+    void list_sources();
     int aspect_choice() const;
     int output_format() const;
 

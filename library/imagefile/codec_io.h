@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/errors.h"
+#include "platform/framework/carchive.h"
 #include "platform/framework/cfile.h"
 
 namespace zk {
@@ -47,6 +48,22 @@ int with_codec_file(const char* path, UINT flags, Body&& body) noexcept
     }
     file.Abort();
     return result;
+}
+
+// Serialize of an object that stores itself with Read(CFile*) and Write(CFile*): whatever the
+// archive holds back is settled first, then the object reads or writes through its file.
+template <class Object>
+void serialize_through_file(CArchive& ar, Object& object) noexcept
+{
+    try {
+        ar.Flush();
+    } catch (...) {
+        return;
+    }
+    if (ar.IsLoading())
+        object.Read(ar.GetFile());
+    else
+        object.Write(ar.GetFile());
 }
 
 } // namespace zk

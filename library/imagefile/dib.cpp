@@ -19,6 +19,7 @@
 #include "core/byte_reader.h"
 #include "core/checked.h"
 #include "core/errors.h"
+#include "imagefile/codec_io.h"
 
 static_assert(std::endian::native == std::endian::little,
               "the header block is used in place as it is stored: little-endian");
@@ -365,15 +366,7 @@ int CDib::Write(CFile* file)
 
 void CDib::Serialize(CArchive& ar)
 {
-    try {
-        ar.Flush();
-    } catch (...) {
-        return;
-    }
-    if (ar.IsLoading())
-        Read(ar.GetFile());
-    else
-        Write(ar.GetFile());
+    zk::serialize_through_file(ar, *this);
 }
 
 void CDib::detach_map_file()

@@ -60,6 +60,16 @@ bool file_exists(const CString& path)
     return CFile::GetStatus(path, status) != FALSE;
 }
 
+// Loads path with a codec that tells afterwards whether the file carried a key.
+template <class Codec>
+int load_with(CString& path, CKrFrameBuffer& image, long& key)
+{
+    Codec codec;
+    const int result = codec.LoadImage(&path, &image);
+    key = codec.GetKeyFlag();
+    return result;
+}
+
 bool read_le32(CFile* file, std::int32_t& v)
 {
     BYTE b[4];
@@ -188,15 +198,7 @@ int CImgFile::Read(CFile* file)
 
 void CImgFile::Serialize(CArchive& ar)
 {
-    try {
-        ar.Flush();
-    } catch (...) {
-        return;
-    }
-    if (ar.IsLoading())
-        Read(ar.GetFile());
-    else
-        Write(ar.GetFile());
+    zk::serialize_through_file(ar, *this);
 }
 
 // ---- loading ----
@@ -233,24 +235,9 @@ int CImgFile::LoadDispatch(const CString& name)
     int result = -1;
     long key = 0;
     switch (format) {
-    case Format::targa: {
-        CKrTargaImage codec;
-        result = codec.LoadImage(&path, &m_Img);
-        key = codec.GetKeyFlag();
-        break;
-    }
-    case Format::pict: {
-        CKrPictImage codec;
-        result = codec.LoadImage(&path, &m_Img);
-        key = codec.GetKeyFlag();
-        break;
-    }
-    case Format::jpeg: {
-        CKrJpegImage codec;
-        result = codec.LoadImage(&path, &m_Img);
-        key = codec.GetKeyFlag();
-        break;
-    }
+    case Format::targa: result = load_with<CKrTargaImage>(path, m_Img, key); break;
+    case Format::pict: result = load_with<CKrPictImage>(path, m_Img, key); break;
+    case Format::jpeg: result = load_with<CKrJpegImage>(path, m_Img, key); break;
     case Format::bmp: result = LoadBmp(path); break;
     default: break;
     }
@@ -266,13 +253,8 @@ int CImgFile::LoadDispatch(const CString& name)
 int CImgFile::LoadBmp(const CString& path)
 {
     CDib dib;
-    {
-        CFile file;
-        if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite)) return ZK_FAIL(-1);
-        const int read = dib.Read(&file);
-        file.Abort();
-        if (!read) return ZK_FAIL(-1);
-    }
+    if (zk::with_codec_file(path, zk::kCodecReadFlags, [&](CFile& file) { return dib.Read(&file) ? 0 : -1; }) != 0)
+        return ZK_FAIL(-1);
     const BITMAPINFOHEADER* h = dib.GetBitmapInfoHeader();
     // Only plain 24-bit rows can be taken as they stand.
     if (!h || dib.GetBitCount() != 24 || h->biCompression != BI_RGB) return ZK_FAIL(-1);

@@ -93,20 +93,22 @@ int decode_pict(const BYTE* data, std::size_t size, DWORD* dst, long width, long
     const std::size_t need = kind == PixelKind::planes4 ? 4 * c : kind == PixelKind::planes3 ? 3 * c : 2 * c;
     std::vector<BYTE> row(need);
     const bool long_count = rb > kShortCountLimit;
-    std::size_t pos = 0;
+    zk::ByteReader in(data, size);
     for (long y = 0; y < height; ++y) {
         std::size_t count = 0;
         if (long_count) {
-            if (size - pos < 2) return ZK_FAIL(-1);
-            count = static_cast<std::size_t>(data[pos]) << 8 | data[pos + 1];
-            pos += 2;
+            WORD n = 0;
+            if (!in.be16(n)) return ZK_FAIL(-1);
+            count = n;
         } else {
-            if (size - pos < 1) return ZK_FAIL(-1);
-            count = data[pos++];
+            BYTE n = 0;
+            if (!in.u8(n)) return ZK_FAIL(-1);
+            count = n;
         }
-        if (count > size - pos) return ZK_FAIL(-1);
-        if (!unpack_row(data, size, pos, row.data(), need, kind == PixelKind::rgb555 ? 2 : 1)) return ZK_FAIL(-1);
-        pos += count;
+        if (!in.has(count)) return ZK_FAIL(-1);
+        if (!unpack_row(data, size, in.position(), row.data(), need, kind == PixelKind::rgb555 ? 2 : 1))
+            return ZK_FAIL(-1);
+        in.skip(count);
 
         DWORD* d = dst + static_cast<std::size_t>(y) * w;
         const BYTE* r = row.data();
@@ -203,41 +205,34 @@ int CKrPictImage::SaveImage(CFile* file, CKrFrameBuffer* source, long unused)
 int CKrPictImage::LoadImage_Proc(CFile* file, CKrFrameBuffer* target)
 {
     if (!target || target->IsBuffer() == 0) return ZK_FAIL(-1);
+    // Everything after the preamble is read at once: the opcodes before the pixel map are
+    // walked in memory, and the pixel data is the rest of the same bytes.
     file->Seek(static_cast<LONGLONG>(kPreambleBytes), CFile::begin);
-    BYTE head[14];
-    if (file->Read(head, sizeof head) != sizeof head) return ZK_FAIL(-1);
-    if (((head[10] << 8) | head[11]) != 0x0011 || ((head[12] << 8) | head[13]) != 0x02FF) return ZK_FAIL(-1);
+    std::vector<BYTE> bytes;
+    if (!zk::read_rest_in_blocks(*file, bytes)) return ZK_FAIL(-1);
+    zk::ByteReader in(bytes.data(), bytes.size());
 
-    auto read_exact = [&](BYTE* out, UINT n) { return file->Read(out, n) == n; };
-    // Skips by reading, so that a stated length beyond the end of the file is noticed.
-    auto skip = [&](std::size_t n) {
-        BYTE scratch[256];
-        while (n) {
-            const UINT step = static_cast<UINT>(std::min(n, sizeof scratch));
-            if (!read_exact(scratch, step)) return false;
-            n -= step;
-        }
-        return true;
-    };
+    // Size and frame, then the version opcode and the version 2 marker.
+    WORD version_op = 0, version = 0;
+    if (!in.skip(10) || !in.be16(version_op) || !in.be16(version) || version_op != 0x0011 || version != 0x02FF)
+        return ZK_FAIL(-1);
 
     tagFMT_PICT_PIXMAP pixmap{};
     for (;;) {
-        BYTE op_bytes[2];
-        if (!read_exact(op_bytes, 2)) return ZK_FAIL(-1);
-        const WORD op = static_cast<WORD>(op_bytes[0] << 8 | op_bytes[1]);
+        const std::size_t op_at = in.position();
+        WORD op = 0;
+        if (!in.be16(op)) return ZK_FAIL(-1);
         if (op == kOpDirectBitsRect) {
-            BYTE rec[kPixmapBytes];
-            rec[0] = op_bytes[0];
-            rec[1] = op_bytes[1];
-            if (!read_exact(rec + 2, kPixmapBytes - 2) || !ParsePixmap(rec, kPixmapBytes, pixmap)) return ZK_FAIL(-1);
+            // The record begins with its opcode.
+            if (!in.seek(op_at) || !ParsePixmap(in.current(), in.remaining(), pixmap) || !in.skip(kPixmapBytes))
+                return ZK_FAIL(-1);
             break;
         }
+        bool ok = true;
         switch (op) {
         case kOpClip: {
-            BYTE s[2];
-            if (!read_exact(s, 2)) return ZK_FAIL(-1);
-            const std::size_t region = static_cast<std::size_t>(s[0] << 8 | s[1]);
-            if (region < 2 || !skip(region - 2)) return ZK_FAIL(-1);
+            WORD region = 0;
+            ok = in.be16(region) && region >= 2 && in.skip(region - 2u);
             break;
         }
         case 0x0090:
@@ -245,25 +240,22 @@ int CKrPictImage::LoadImage_Proc(CFile* file, CKrFrameBuffer* target)
         case 0x0098:
         case 0x0099:
         case kOpDirectBitsRgn:
-        case kOpEnd: return ZK_FAIL(-1);
-        case kOpShortComment:
-            if (!skip(2)) return ZK_FAIL(-1);
-            break;
+        case kOpEnd: ok = false; break;
+        case kOpShortComment: ok = in.skip(2); break;
         case kOpLongComment: {
-            BYTE s[4];
-            if (!read_exact(s, 4) || !skip(static_cast<std::size_t>(s[2] << 8 | s[3]))) return ZK_FAIL(-1);
+            WORD kind = 0, length = 0;
+            ok = in.be16(kind) && in.be16(length) && in.skip(length);
             break;
         }
-        case kOpHeader:
-            if (!skip(24)) return ZK_FAIL(-1);
-            break;
+        case kOpHeader: ok = in.skip(24); break;
         default: break;  // taken to carry no data
         }
+        if (!ok) return ZK_FAIL(-1);
     }
 
-    std::vector<BYTE> data;
-    if (!zk::read_rest_in_blocks(*file, data)) return ZK_FAIL(-1);
-    return ImgConv_PictToFb(pixmap, data.data(), data.size(), target);
+    // Nothing after the pixel map means no pixel data.
+    if (in.at_end()) return ZK_FAIL(-1);
+    return ImgConv_PictToFb(pixmap, in.current(), in.remaining(), target);
 }
 
 int CKrPictImage::ImgConv_PictToFb(const tagFMT_PICT_PIXMAP& m, const BYTE* data, std::size_t size,
