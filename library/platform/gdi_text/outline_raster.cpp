@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/gdi_text/mono_span.h"
+
 namespace zk {
 namespace {
 
@@ -26,22 +28,6 @@ inline long floor_long(double v)
 {
     long c = static_cast<long>(v);
     return c > v ? c - 1 : c;
-}
-
-// Sets bits [from, to) of a row.
-void fill_span(std::uint8_t* row, long from, long to)
-{
-    if (from >= to) return;
-    long b0 = from >> 3, b1 = (to - 1) >> 3;
-    std::uint8_t first = static_cast<std::uint8_t>(0xFF >> (from & 7));
-    std::uint8_t last = static_cast<std::uint8_t>(0xFF00 >> (((to - 1) & 7) + 1));
-    if (b0 == b1) {
-        row[b0] |= first & last;
-        return;
-    }
-    row[b0] |= first;
-    for (long b = b0 + 1; b < b1; ++b) row[b] = 0xFF;
-    row[b1] |= last;
 }
 
 } // namespace
@@ -145,7 +131,9 @@ void EdgeList::fill(const RasterTarget& t) const
             // centre on the outline is inside, as in the one-bit rasterisers this stands for.
             long from = ceil_long(active[i].x - t.left - 0.5);
             long to = floor_long(active[i + 1].x - t.left - 0.5) + 1;
-            fill_span(row, std::max(from, 0L), std::min(to, t.width));
+            from = std::max(from, 0L);
+            to = std::min(to, t.width);
+            if (from < to) set_mono_span(row, from, to, true);
         }
         // Step the active edges to the next row and drop those that end here.
         size_t keep = 0;
