@@ -132,7 +132,6 @@ bool MonoRaster::create(long width, long height)
 {
     width_ = height_ = 0;
     row_bytes_ = 0;
-    size_ = 0;
     bits_.reset();
     done_.clear();
     done_.shrink_to_fit();
@@ -152,7 +151,6 @@ bool MonoRaster::create(long width, long height)
     width_ = width;
     height_ = height;
     row_bytes_ = static_cast<std::uint32_t>(rb);
-    size_ = total;
     blank_ = true;
     return true;
 }
