@@ -1,6 +1,9 @@
 // Non-zero winding scan conversion with an active edge list.
 #include "platform/gdi_text/outline_raster.h"
 
+#include <ft2build.h>
+#include FT_OUTLINE_H
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,6 +13,8 @@ namespace zk {
 namespace {
 
 constexpr double kTolerance = 1.0 / 16.0;
+// FreeType's coordinates are 26.6 fixed point.
+constexpr double kUnit = 1.0 / 64.0;
 constexpr int kMaxSegments = 256;
 
 int segments_for(double deviation)
@@ -79,6 +84,31 @@ void EdgeList::close()
 {
     if (open_ && (x_ != start_x_ || y_ != start_y_)) line_to(start_x_, start_y_);
     open_ = false;
+}
+
+bool EdgeList::add_outline(const FT_Outline& outline)
+{
+    constexpr double k = kUnit;
+    FT_Outline_Funcs funcs{};
+    funcs.move_to = [](const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->move_to(to->x * k, to->y * k);
+        return 0;
+    };
+    funcs.line_to = [](const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->line_to(to->x * k, to->y * k);
+        return 0;
+    };
+    funcs.conic_to = [](const FT_Vector* c, const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->conic_to(c->x * k, c->y * k, to->x * k, to->y * k);
+        return 0;
+    };
+    funcs.cubic_to = [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->cubic_to(c1->x * k, c1->y * k, c2->x * k, c2->y * k, to->x * k, to->y * k);
+        return 0;
+    };
+    const bool walked = FT_Outline_Decompose(const_cast<FT_Outline*>(&outline), &funcs, this) == 0;
+    close();
+    return walked;
 }
 
 void EdgeList::fill(const RasterTarget& t) const
