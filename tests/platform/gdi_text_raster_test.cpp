@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/gdi_text/font_catalog.h"
@@ -129,19 +130,7 @@ TEST(GdiTextRaster, AgreesWithFreeTypeOnLargeGlyphs)
         Grid ours(x1 - x0, y1 - y0), theirs(x1 - x0, y1 - y0);
 
         zk::EdgeList e;
-        FT_Outline_Funcs f{};
-        f.move_to = [](const FT_Vector* to, void* u) { static_cast<zk::EdgeList*>(u)->move_to(to->x / 64.0, to->y / 64.0); return 0; };
-        f.line_to = [](const FT_Vector* to, void* u) { static_cast<zk::EdgeList*>(u)->line_to(to->x / 64.0, to->y / 64.0); return 0; };
-        f.conic_to = [](const FT_Vector* c1, const FT_Vector* to, void* u) {
-            static_cast<zk::EdgeList*>(u)->conic_to(c1->x / 64.0, c1->y / 64.0, to->x / 64.0, to->y / 64.0);
-            return 0;
-        };
-        f.cubic_to = [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* u) {
-            static_cast<zk::EdgeList*>(u)->cubic_to(c1->x / 64.0, c1->y / 64.0, c2->x / 64.0, c2->y / 64.0, to->x / 64.0, to->y / 64.0);
-            return 0;
-        };
-        FT_Outline_Decompose(&o, &f, &e);
-        e.close();
+        ASSERT_TRUE(e.add_outline(o));
         e.fill(ours.target(static_cast<double>(x0), static_cast<double>(y1)));
 
         FT_Outline_Translate(&o, -x0 * 64, -y0 * 64);
@@ -166,4 +155,27 @@ TEST(GdiTextRaster, AgreesWithFreeTypeOnLargeGlyphs)
     ASSERT_GT(total_ink, 10000);
     // Only pixels whose centres lie on an edge within the rounding of either may differ.
     EXPECT_LT(differ, total_ink / 200) << differ << " of " << total_ink << ", ours only " << only_ours;
+}
+
+TEST(GdiTextRaster, RefusesAnOutlineFreeTypeCannotWalk)
+{
+    FT_Vector points[3] = {{0, 0}, {640, 0}, {0, 640}};
+    char tags[3] = {FT_CURVE_TAG_ON, FT_CURVE_TAG_ON, FT_CURVE_TAG_ON};
+    std::remove_pointer_t<decltype(FT_Outline::contours)> ends[1] = {2};
+    FT_Outline o{};
+    o.n_points = 3;
+    o.n_contours = 1;
+    o.points = points;
+    o.tags = tags;
+    o.contours = ends;
+    zk::EdgeList good;
+    ASSERT_TRUE(good.add_outline(o));
+    Grid g(10, 10);
+    good.fill(g.target(0, 10));
+    EXPECT_TRUE(g.at(1, 8)) << g.rows();
+    EXPECT_FALSE(g.at(8, 1)) << g.rows();
+
+    tags[0] = FT_CURVE_TAG_CUBIC;  // a contour may not start on a cubic control point
+    zk::EdgeList bad;
+    EXPECT_FALSE(bad.add_outline(o));
 }

@@ -11,6 +11,7 @@
 #include <numbers>
 
 #include "core/checked.h"
+#include "platform/gdi_text/mono_span.h"
 
 namespace zk::gdi {
 
@@ -26,25 +27,6 @@ long clamp_to_long(double v, long lo, long hi)
     if (!(v > static_cast<double>(lo))) return lo;  // NaN lands low
     if (v >= static_cast<double>(hi)) return hi;
     return static_cast<long>(v);
-}
-
-void set_bits(std::uint8_t* row, long a, long b, bool ink)
-{
-    const long first = a >> 3;
-    const long last = (b - 1) >> 3;
-    const std::uint8_t first_mask = static_cast<std::uint8_t>(0xFFu >> (a & 7));
-    const std::uint8_t last_mask = static_cast<std::uint8_t>(0xFFu << (7 - ((b - 1) & 7)));
-    auto apply = [ink](std::uint8_t& byte, std::uint8_t mask) {
-        if (ink) byte |= mask;
-        else byte &= static_cast<std::uint8_t>(~mask);
-    };
-    if (first == last) {
-        apply(row[first], first_mask & last_mask);
-        return;
-    }
-    apply(row[first], first_mask);
-    if (last > first + 1) std::memset(row + first + 1, ink ? 0xFF : 0x00, static_cast<size_t>(last - first - 1));
-    apply(row[last], last_mask);
 }
 
 PointD operator+(PointD a, PointD b) { return {a.x + b.x, a.y + b.y}; }
@@ -150,7 +132,6 @@ bool MonoRaster::create(long width, long height)
 {
     width_ = height_ = 0;
     row_bytes_ = 0;
-    size_ = 0;
     bits_.reset();
     done_.clear();
     done_.shrink_to_fit();
@@ -170,7 +151,6 @@ bool MonoRaster::create(long width, long height)
     width_ = width;
     height_ = height;
     row_bytes_ = static_cast<std::uint32_t>(rb);
-    size_ = total;
     blank_ = true;
     return true;
 }
@@ -188,7 +168,7 @@ void MonoRaster::fill(bool ink)
     for (long y = 0; y < height_; ++y) {
         std::uint8_t* row = bits_.get() + static_cast<size_t>(y) * row_bytes_;
         std::memset(row, 0, row_bytes_);
-        if (ink) set_bits(row, 0, width_, true);
+        if (ink) set_mono_span(row, 0, width_, true);
     }
     blank_ = !ink;
     forget_spans(ink);
@@ -212,11 +192,11 @@ void MonoRaster::span(long y, double xa, double xb, bool ink)
     Done& done = done_[static_cast<size_t>(y)];
     if (done.a < done.b && a <= done.b && b >= done.a) {
         // Touching or overlapping the last span: only the parts outside it are new.
-        if (a < done.a) set_bits(row, a, done.a, ink);
-        if (b > done.b) set_bits(row, done.b, b, ink);
+        if (a < done.a) set_mono_span(row, a, done.a, ink);
+        if (b > done.b) set_mono_span(row, done.b, b, ink);
         done = Done{std::min(a, done.a), std::max(b, done.b)};
     } else {
-        set_bits(row, a, b, ink);
+        set_mono_span(row, a, b, ink);
         done = Done{a, b};
     }
     if (ink) blank_ = false;

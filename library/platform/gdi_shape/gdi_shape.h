@@ -78,7 +78,7 @@ public:
     long width() const { return width_; }
     long height() const { return height_; }
     std::uint32_t row_bytes() const { return row_bytes_; }
-    std::span<const std::uint8_t> bits() const { return {bits_.get(), size_}; }
+    std::span<const std::uint8_t> bits() const { return {bits_.get(), std::size_t{row_bytes_} * static_cast<std::size_t>(height_)}; }
     bool pixel(long x, long y) const;
 
     // Inks (or clears) the pixels i of row y with xa <= i < xb; clipped to the raster.
@@ -99,7 +99,6 @@ private:
     long width_ = 0;
     long height_ = 0;
     std::uint32_t row_bytes_ = 0;
-    std::size_t size_ = 0;
     std::unique_ptr<std::uint8_t[], FreeBlock> bits_;
     bool blank_ = true;  // nothing inked since the block was zeroed
     std::vector<Done> done_;

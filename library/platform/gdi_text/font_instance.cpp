@@ -327,6 +327,14 @@ std::shared_ptr<const GlyphMask> FontInstance::glyph_mask(const GlyphKey& key) c
     if (auto hit = cache.find(key)) return hit;
 
     auto mask = std::make_shared<GlyphMask>();
+    // A glyph that cannot be rasterised is cached as an empty mask.
+    auto drop_mask = [&mask] {
+        mask->width = mask->rows = mask->pitch = 0;
+        mask->bits.clear();
+    };
+    EdgeList edges;
+    bool own_raster = false;
+    double left = 0, top = 0;  // outline position of the mask's top-left corner
     {
         std::lock_guard<std::mutex> guard(engine_lock());
         FaceData::Impl& im = *face_->impl;
@@ -373,31 +381,13 @@ std::shared_ptr<const GlyphMask> FontInstance::glyph_mask(const GlyphKey& key) c
                     mask->rows = static_cast<int>(y1 - y0);
                     mask->pitch = (mask->width + 7) / 8;
                     mask->bits.assign(static_cast<size_t>(mask->pitch) * static_cast<size_t>(mask->rows), 0);
+                    left = static_cast<double>(x0);
+                    top = static_cast<double>(y1);
                     const double em_pixels = face_->units_per_em * std::min(sx, sy);
                     if (em_pixels >= kOwnRasterEm) {
-                        EdgeList edges;
-                        FT_Outline_Funcs funcs{};
-                        funcs.move_to = [](const FT_Vector* to, void* u) {
-                            static_cast<EdgeList*>(u)->move_to(to->x / 64.0, to->y / 64.0);
-                            return 0;
-                        };
-                        funcs.line_to = [](const FT_Vector* to, void* u) {
-                            static_cast<EdgeList*>(u)->line_to(to->x / 64.0, to->y / 64.0);
-                            return 0;
-                        };
-                        funcs.conic_to = [](const FT_Vector* c, const FT_Vector* to, void* u) {
-                            static_cast<EdgeList*>(u)->conic_to(c->x / 64.0, c->y / 64.0, to->x / 64.0, to->y / 64.0);
-                            return 0;
-                        };
-                        funcs.cubic_to = [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* u) {
-                            static_cast<EdgeList*>(u)->cubic_to(c1->x / 64.0, c1->y / 64.0, c2->x / 64.0,
-                                                                c2->y / 64.0, to->x / 64.0, to->y / 64.0);
-                            return 0;
-                        };
-                        FT_Outline_Decompose(&o, &funcs, &edges);
-                        edges.close();
-                        edges.fill(RasterTarget{mask->bits.data(), mask->width, mask->rows, mask->pitch,
-                                                static_cast<double>(x0), static_cast<double>(y1)});
+                        // Only the walk needs FreeType; the fill runs after the lock is let go.
+                        own_raster = edges.add_outline(o);
+                        if (!own_raster) drop_mask();
                     } else {
                         FT_Outline_Translate(&o, -x0 * 64, -y0 * 64);
                         FT_Bitmap bm;
@@ -408,16 +398,14 @@ std::shared_ptr<const GlyphMask> FontInstance::glyph_mask(const GlyphKey& key) c
                         bm.buffer = mask->bits.data();
                         bm.pixel_mode = FT_PIXEL_MODE_MONO;
                         bm.num_grays = 2;
-                        if (FT_Outline_Get_Bitmap(lib, &o, &bm) != 0) {
-                            mask->width = mask->rows = mask->pitch = 0;
-                            mask->bits.clear();
-                        }
+                        if (FT_Outline_Get_Bitmap(lib, &o, &bm) != 0) drop_mask();
                     }
                 }
                 FT_Outline_Done(lib, &o);
             }
         }
     }
+    if (own_raster) edges.fill(RasterTarget{mask->bits.data(), mask->width, mask->rows, mask->pitch, left, top});
     cache.insert(key, mask);
     return mask;
 }

@@ -1,13 +1,20 @@
 // Non-zero winding scan conversion with an active edge list.
 #include "platform/gdi_text/outline_raster.h"
 
+#include <ft2build.h>
+#include FT_OUTLINE_H
+
 #include <algorithm>
 #include <cmath>
+
+#include "platform/gdi_text/mono_span.h"
 
 namespace zk {
 namespace {
 
 constexpr double kTolerance = 1.0 / 16.0;
+// FreeType's coordinates are 26.6 fixed point.
+constexpr double kUnit = 1.0 / 64.0;
 constexpr int kMaxSegments = 256;
 
 int segments_for(double deviation)
@@ -26,22 +33,6 @@ inline long floor_long(double v)
 {
     long c = static_cast<long>(v);
     return c > v ? c - 1 : c;
-}
-
-// Sets bits [from, to) of a row.
-void fill_span(std::uint8_t* row, long from, long to)
-{
-    if (from >= to) return;
-    long b0 = from >> 3, b1 = (to - 1) >> 3;
-    std::uint8_t first = static_cast<std::uint8_t>(0xFF >> (from & 7));
-    std::uint8_t last = static_cast<std::uint8_t>(0xFF00 >> (((to - 1) & 7) + 1));
-    if (b0 == b1) {
-        row[b0] |= first & last;
-        return;
-    }
-    row[b0] |= first;
-    for (long b = b0 + 1; b < b1; ++b) row[b] = 0xFF;
-    row[b1] |= last;
 }
 
 } // namespace
@@ -95,6 +86,31 @@ void EdgeList::close()
     open_ = false;
 }
 
+bool EdgeList::add_outline(const FT_Outline& outline)
+{
+    constexpr double k = kUnit;
+    FT_Outline_Funcs funcs{};
+    funcs.move_to = [](const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->move_to(to->x * k, to->y * k);
+        return 0;
+    };
+    funcs.line_to = [](const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->line_to(to->x * k, to->y * k);
+        return 0;
+    };
+    funcs.conic_to = [](const FT_Vector* c, const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->conic_to(c->x * k, c->y * k, to->x * k, to->y * k);
+        return 0;
+    };
+    funcs.cubic_to = [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* u) {
+        static_cast<EdgeList*>(u)->cubic_to(c1->x * k, c1->y * k, c2->x * k, c2->y * k, to->x * k, to->y * k);
+        return 0;
+    };
+    const bool walked = FT_Outline_Decompose(const_cast<FT_Outline*>(&outline), &funcs, this) == 0;
+    close();
+    return walked;
+}
+
 void EdgeList::fill(const RasterTarget& t) const
 {
     // Row r samples at y = top - r - 0.5; an edge covers the rows whose sample lies in
@@ -145,7 +161,9 @@ void EdgeList::fill(const RasterTarget& t) const
             // centre on the outline is inside, as in the one-bit rasterisers this stands for.
             long from = ceil_long(active[i].x - t.left - 0.5);
             long to = floor_long(active[i + 1].x - t.left - 0.5) + 1;
-            fill_span(row, std::max(from, 0L), std::min(to, t.width));
+            from = std::max(from, 0L);
+            to = std::min(to, t.width);
+            if (from < to) set_mono_span(row, from, to, true);
         }
         // Step the active edges to the next row and drop those that end here.
         size_t keep = 0;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+struct FT_Outline_;
+
 namespace zk {
 
 struct RasterTarget {
@@ -32,16 +34,17 @@ public:
     void conic_to(double cx, double cy, double x, double y);
     void cubic_to(double c1x, double c1y, double c2x, double c2y, double x, double y);
     void close();
+    // Adds a FreeType outline (26.6 fixed point) as closed contours; false when FreeType
+    // refuses to walk it.
+    bool add_outline(const FT_Outline_& outline);
 
     // Fills the target by the non-zero rule, sampling at pixel centres.
     void fill(const RasterTarget& target) const;
 
+private:
     struct Edge {
         double x0, y0, x1, y1;
     };
-    const std::vector<Edge>& edges() const { return edges_; }
-
-private:
     std::vector<Edge> edges_;
     double start_x_ = 0, start_y_ = 0, x_ = 0, y_ = 0;
     bool open_ = false;
