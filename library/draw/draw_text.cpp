@@ -285,26 +285,26 @@ int CDrawText::Write(CFile* file)
 int CDrawText::Read(CFile* file)
 {
     if (!file) return ZK_FAIL(0);
+    bool ok = false;
     try {
-        // The tag is not compared: objects written with another tag are read all the same.
-        char tag[4];
-        if (file->Read(tag, 4) != 4) return ZK_FAIL(0);
-        std::array<std::uint8_t, zk::kFontInfoBytes> record;
-        if (file->Read(record.data(), static_cast<UINT>(record.size())) != record.size()) return ZK_FAIL(0);
-        zk::unpack_font_info(record, m_FontInfo);
-        ResetConnect();
-        for (CString* s : {&m_String, &m_BodyFile, &m_EdgeFile, &m_ShadFile}) {
-            if (!zk::read_counted_string(*file, *s)) {
-                ResetConnect();
-                return ZK_FAIL(0);
+        ok = [&]() {
+            // The tag is not compared: objects written with another tag are read all the same.
+            char tag[4];
+            if (file->Read(tag, 4) != 4) return false;
+            std::array<std::uint8_t, zk::kFontInfoBytes> record;
+            if (file->Read(record.data(), static_cast<UINT>(record.size())) != record.size()) return false;
+            zk::unpack_font_info(record, m_FontInfo);
+            for (CString* s : {&m_String, &m_BodyFile, &m_EdgeFile, &m_ShadFile}) {
+                if (!zk::read_counted_string(*file, *s)) return false;
             }
-        }
+            return true;
+        }();
     } catch (...) {
-        ResetConnect();
-        return ZK_FAIL(0);
+        ok = false;
     }
+    // However far the read got, the record's names point at this object's own strings.
     ResetConnect();
-    return 1;
+    return ok ? 1 : ZK_FAIL(0);
 }
 
 void CDrawText::Serialize(CArchive& ar)
