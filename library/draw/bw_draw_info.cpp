@@ -148,7 +148,11 @@ void get_grad(const tagKRBWDRAWINFO& info, BwPart part, long* mode, long* patern
 
 void set_text(tagKRBWDRAWINFO& info, BwPart part, long mode, const char* file)
 {
-    info.*fields(part).text = {static_cast<std::int32_t>(mode), file};
+    // Member by member: assigning a whole temporary may leave indeterminate bytes in the
+    // padding after Mode, and holders compare records bytewise.
+    tagTEXTUREINFO& t = info.*fields(part).text;
+    t.Mode = static_cast<std::int32_t>(mode);
+    t.File = file;
     info.*fields(part).mode = kBwModeTexture;
 }
 
