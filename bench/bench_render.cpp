@@ -22,6 +22,7 @@
 #include "draw/internal/bw_grey.h"
 #include "draw/kernels/anti_gray.h"
 #include "draw/kr_bw_draw.h"
+#include "platform/gdi_text/code_page.h"
 #include "support/renderer_reference.h"
 
 namespace {
@@ -33,17 +34,11 @@ constexpr int kScale = 16;
 constexpr int kPixelHeight = 44;  // output pixels
 constexpr long kFrameW = 720, kFrameH = 486;
 
+// The caption's characters, decoded by the library's own UTF-8 reader.
 std::vector<char32_t> utf32(const char* s)
 {
     std::vector<char32_t> out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p;) {
-        char32_t c = *p;
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        c &= extra == 3 ? 0x07 : extra == 2 ? 0x0F : extra == 1 ? 0x1F : 0x7F;
-        ++p;
-        while (extra-- > 0 && *p) c = c << 6 | (*p++ & 0x3F);
-        out.push_back(c);
-    }
+    for (const zk::MbChar& c : zk::decode_text(s, zk::kCodePageUtf8)) out.push_back(c.code);
     return out;
 }
 

@@ -4,25 +4,11 @@
 // record carries 8-byte pointers and compiler padding that the file format never had.
 #include "draw/bw_draw_info.h"
 
-#include <cstring>
 #include <type_traits>
 
+#include "core/byte_reader.h"
+
 namespace {
-
-char* duplicate_name(const char* file)
-{
-    const std::size_t n = file ? std::strlen(file) : 0;
-    char* p = new char[n + 1];
-    if (n) std::memcpy(p, file, n);
-    p[n] = '\0';
-    return p;
-}
-
-void free_name(tagTEXTUREINFO& t)
-{
-    delete[] t.File;
-    t.File = nullptr;
-}
 
 // The stored fields in order, as views onto the record's 32-bit members. The name slots are
 // marked by a null field pointer.
@@ -72,11 +58,7 @@ void pack_bw_draw_info(const tagKRBWDRAWINFO& info, std::span<std::uint8_t, kBwD
 {
     std::size_t at = 0;
     for_each_field(info, [&](const auto* field) {
-        const std::uint32_t v = field ? static_cast<std::uint32_t>(*field) : 0u;
-        out[at + 0] = static_cast<std::uint8_t>(v);
-        out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-        out[at + 2] = static_cast<std::uint8_t>(v >> 16);
-        out[at + 3] = static_cast<std::uint8_t>(v >> 24);
+        put_le32(out.data() + at, field ? static_cast<std::uint32_t>(*field) : 0u);
         at += 4;
     });
 }
@@ -90,14 +72,12 @@ std::array<std::uint8_t, kBwDrawInfoBytes> pack_bw_draw_info(const tagKRBWDRAWIN
 
 void unpack_bw_draw_info(std::span<const std::uint8_t, kBwDrawInfoBytes> in, tagKRBWDRAWINFO& info)
 {
-    std::size_t at = 0;
+    ByteReader r(in.data(), in.size());
     for_each_field(info, [&](auto* field) {
-        const std::uint32_t v = static_cast<std::uint32_t>(in[at]) | static_cast<std::uint32_t>(in[at + 1]) << 8 |
-                                static_cast<std::uint32_t>(in[at + 2]) << 16 |
-                                static_cast<std::uint32_t>(in[at + 3]) << 24;
+        std::uint32_t v = 0;
+        r.le32(v); // cannot run short: the span holds exactly the forty fields
         using T = std::remove_pointer_t<decltype(field)>;
         if (field) *field = static_cast<T>(v);
-        at += 4;
     });
     info.BodyText.File = nullptr;
     info.EdgeText.File = nullptr;
@@ -120,7 +100,107 @@ void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, 
     if (col2) *col2 = g.Col2;
 }
 
+namespace {
+
+// Where each part keeps its mode, colour, gradient and texture.
+struct PartFields {
+    std::int32_t tagKRBWDRAWINFO::*mode;
+    DWORD tagKRBWDRAWINFO::*col;
+    tagGRADINFO tagKRBWDRAWINFO::*grad;
+    tagTEXTUREINFO tagKRBWDRAWINFO::*text;
+};
+
+constexpr PartFields kPartFields[] = {
+    {&tagKRBWDRAWINFO::BodyMode, &tagKRBWDRAWINFO::BodyCol, &tagKRBWDRAWINFO::BodyGrad, &tagKRBWDRAWINFO::BodyText},
+    {&tagKRBWDRAWINFO::EdgeMode, &tagKRBWDRAWINFO::EdgeCol, &tagKRBWDRAWINFO::EdgeGrad, &tagKRBWDRAWINFO::EdgeText},
+    {&tagKRBWDRAWINFO::ShadMode, &tagKRBWDRAWINFO::ShadCol, &tagKRBWDRAWINFO::ShadGrad, &tagKRBWDRAWINFO::ShadText},
+};
+
+const PartFields& fields(BwPart part)
+{
+    return kPartFields[static_cast<int>(part)];
+}
+
+} // namespace
+
+std::int32_t anti_scale_step(long n)
+{
+    return n > 8 ? 16 : n > 4 ? 8 : n > 1 ? 4 : 1;
+}
+
+void set_col(tagKRBWDRAWINFO& info, BwPart part, DWORD col)
+{
+    info.*fields(part).col = col;
+    info.*fields(part).mode = kBwModeColor;
+}
+
+void set_grad(tagKRBWDRAWINFO& info, BwPart part, long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+{
+    set_grad(info.*fields(part).grad, mode, patern, x, y, col1, col2);
+    info.*fields(part).mode = kBwModeGrad;
+}
+
+void get_grad(const tagKRBWDRAWINFO& info, BwPart part, long* mode, long* patern, long* x, long* y, DWORD* col1,
+              DWORD* col2)
+{
+    get_grad(info.*fields(part).grad, mode, patern, x, y, col1, col2);
+}
+
+void set_text(tagKRBWDRAWINFO& info, BwPart part, long mode, const char* file)
+{
+    // Member by member: assigning a whole temporary may leave indeterminate bytes in the
+    // padding after Mode, and holders compare records bytewise.
+    tagTEXTUREINFO& t = info.*fields(part).text;
+    t.Mode = static_cast<std::int32_t>(mode);
+    t.File = file;
+    info.*fields(part).mode = kBwModeTexture;
+}
+
+tagTEXTUREINFO& text_of(tagKRBWDRAWINFO& info, BwPart part)
+{
+    return info.*fields(part).text;
+}
+
+const tagTEXTUREINFO& text_of(const tagKRBWDRAWINFO& info, BwPart part)
+{
+    return info.*fields(part).text;
+}
+
+void get_text_mode(const tagKRBWDRAWINFO& info, BwPart part, long* mode)
+{
+    if (mode) *mode = text_of(info, part).Mode;
+}
+
+void set_edge_type(tagKRBWDRAWINFO& info, long type, long size, long softpen)
+{
+    info.EdgeType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
+                     static_cast<std::int32_t>(softpen)};
+}
+
+void get_edge_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softpen)
+{
+    if (type) *type = info.EdgeType.Type;
+    if (size) *size = info.EdgeType.Size;
+    if (softpen) *softpen = info.EdgeType.SoftPen;
+}
+
+void set_shad_type(tagKRBWDRAWINFO& info, long type, long size, long softsize, long softpen)
+{
+    info.ShadType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
+                     static_cast<std::int32_t>(softsize), static_cast<std::int32_t>(softpen)};
+}
+
+void get_shad_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softsize, long* softpen)
+{
+    if (type) *type = info.ShadType.Type;
+    if (size) *size = info.ShadType.Size;
+    if (softsize) *softsize = info.ShadType.SoftSize;
+    if (softpen) *softpen = info.ShadType.SoftPen;
+}
+
 } // namespace zk
+
+using zk::BwPart;
 
 CBwDrawInfo::CBwDrawInfo() : m_Info{}
 {
@@ -138,199 +218,100 @@ CBwDrawInfo& CBwDrawInfo::operator=(const CBwDrawInfo& o)
     return *this;
 }
 
-CBwDrawInfo::~CBwDrawInfo()
-{
-    free_names();
-}
-
-void CBwDrawInfo::free_names()
-{
-    free_name(m_Info.BodyText);
-    free_name(m_Info.EdgeText);
-    free_name(m_Info.ShadText);
-}
+CBwDrawInfo::~CBwDrawInfo() = default;
 
 void CBwDrawInfo::copy_from(const CBwDrawInfo& o)
 {
-    // Duplicate first so that a failed allocation leaves this object as it was.
-    char* body = o.m_Info.BodyText.File ? duplicate_name(o.m_Info.BodyText.File) : nullptr;
-    char* edge = nullptr;
-    char* shad = nullptr;
-    try {
-        edge = o.m_Info.EdgeText.File ? duplicate_name(o.m_Info.EdgeText.File) : nullptr;
-        shad = o.m_Info.ShadText.File ? duplicate_name(o.m_Info.ShadText.File) : nullptr;
-    } catch (...) {
-        delete[] body;
-        delete[] edge;
-        throw;
+    // The copy takes the names the other record points at (a part never given one keeps a
+    // null pointer). They are copied before anything changes, so a failed allocation leaves
+    // this object as it was.
+    std::array<CString, 3> names;
+    for (BwPart p : zk::kBwParts) {
+        if (const char* f = zk::text_of(o.m_Info, p).File) names[static_cast<int>(p)] = CString(f);
     }
-    free_names();
+    m_Names = std::move(names);
     m_Info = o.m_Info;
-    m_Info.BodyText.File = body;
-    m_Info.EdgeText.File = edge;
-    m_Info.ShadText.File = shad;
+    for (BwPart p : zk::kBwParts) {
+        tagTEXTUREINFO& t = zk::text_of(m_Info, p);
+        if (t.File) t.File = m_Names[static_cast<int>(p)].GetString();
+    }
 }
 
-void CBwDrawInfo::SetAntiScale(long n)
+void CBwDrawInfo::set_text(BwPart part, long mode, const char* file)
 {
-    m_Info.AntiScale = n > 8 ? 16 : n > 4 ? 8 : n > 1 ? 4 : 1;
+    CString& name = m_Names[static_cast<int>(part)];
+    name = CString(file);
+    zk::set_text(m_Info, part, mode, name.GetString());
 }
 
-void CBwDrawInfo::SetBodyCol(DWORD col)
+CString CBwDrawInfo::text_file(BwPart part, long* mode) const
 {
-    m_Info.BodyCol = col;
-    m_Info.BodyMode = kBwModeColor;
+    zk::get_text_mode(m_Info, part, mode);
+    return name_or_empty(zk::text_of(m_Info, part).File);
 }
 
-void CBwDrawInfo::SetEdgeCol(DWORD col)
-{
-    m_Info.EdgeCol = col;
-    m_Info.EdgeMode = kBwModeColor;
-}
+void CBwDrawInfo::SetAntiScale(long n) { m_Info.AntiScale = zk::anti_scale_step(n); }
+void CBwDrawInfo::SetBodyCol(DWORD col) { zk::set_col(m_Info, BwPart::body, col); }
+void CBwDrawInfo::SetEdgeCol(DWORD col) { zk::set_col(m_Info, BwPart::edge, col); }
+void CBwDrawInfo::SetShadCol(DWORD col) { zk::set_col(m_Info, BwPart::shad, col); }
 
-void CBwDrawInfo::SetShadCol(DWORD col)
-{
-    m_Info.ShadCol = col;
-    m_Info.ShadMode = kBwModeColor;
-}
-
-void CBwDrawInfo::SetEdgeType(long type, long size, long softpen)
-{
-    m_Info.EdgeType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                       static_cast<std::int32_t>(softpen)};
-}
+void CBwDrawInfo::SetEdgeType(long type, long size, long softpen) { zk::set_edge_type(m_Info, type, size, softpen); }
 
 void CBwDrawInfo::SetShadType(long type, long size, long softsize, long softpen)
 {
-    m_Info.ShadType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                       static_cast<std::int32_t>(softsize), static_cast<std::int32_t>(softpen)};
+    zk::set_shad_type(m_Info, type, size, softsize, softpen);
 }
 
 void CBwDrawInfo::GetEdgeType(long* type, long* size, long* softpen) const
 {
-    if (type) *type = m_Info.EdgeType.Type;
-    if (size) *size = m_Info.EdgeType.Size;
-    if (softpen) *softpen = m_Info.EdgeType.SoftPen;
+    zk::get_edge_type(m_Info, type, size, softpen);
 }
 
 void CBwDrawInfo::GetShadType(long* type, long* size, long* softsize, long* softpen) const
 {
-    if (type) *type = m_Info.ShadType.Type;
-    if (size) *size = m_Info.ShadType.Size;
-    if (softsize) *softsize = m_Info.ShadType.SoftSize;
-    if (softpen) *softpen = m_Info.ShadType.SoftPen;
+    zk::get_shad_type(m_Info, type, size, softsize, softpen);
 }
-
-namespace {
-
-void set_text(tagTEXTUREINFO& t, long mode, const char* file)
-{
-    char* copy = duplicate_name(file);
-    free_name(t);
-    t.File = copy;
-    t.Mode = static_cast<std::int32_t>(mode);
-}
-
-} // namespace
 
 void CBwDrawInfo::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
-    m_Info.BodyMode = kBwModeGrad;
+    zk::set_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
-    m_Info.EdgeMode = kBwModeGrad;
+    zk::set_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
-    m_Info.ShadMode = kBwModeGrad;
+    zk::set_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
 }
 
 void CBwDrawInfo::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
 }
 
-void CBwDrawInfo::SetBodyText(long mode, const char* file)
-{
-    set_text(m_Info.BodyText, mode, file);
-    m_Info.BodyMode = kBwModeTexture;
-}
+void CBwDrawInfo::SetBodyText(long mode, const char* file) { set_text(BwPart::body, mode, file); }
+void CBwDrawInfo::SetEdgeText(long mode, const char* file) { set_text(BwPart::edge, mode, file); }
+void CBwDrawInfo::SetShadText(long mode, const char* file) { set_text(BwPart::shad, mode, file); }
 
-void CBwDrawInfo::SetEdgeText(long mode, const char* file)
-{
-    set_text(m_Info.EdgeText, mode, file);
-    m_Info.EdgeMode = kBwModeTexture;
-}
-
-void CBwDrawInfo::SetShadText(long mode, const char* file)
-{
-    set_text(m_Info.ShadText, mode, file);
-    m_Info.ShadMode = kBwModeTexture;
-}
-
-void CBwDrawInfo::GetBodyText(long* mode, CString& file) const
-{
-    if (mode) *mode = m_Info.BodyText.Mode;
-    file = name_or_empty(m_Info.BodyText.File);
-}
-
-CString CBwDrawInfo::GetBodyText(long* mode) const
-{
-    if (mode) *mode = m_Info.BodyText.Mode;
-    return name_or_empty(m_Info.BodyText.File);
-}
-
-CString CBwDrawInfo::GetBodyText_File() const
-{
-    return name_or_empty(m_Info.BodyText.File);
-}
-
-void CBwDrawInfo::GetEdgeText(long* mode, CString& file) const
-{
-    if (mode) *mode = m_Info.EdgeText.Mode;
-    file = name_or_empty(m_Info.EdgeText.File);
-}
-
-CString CBwDrawInfo::GetEdgeText(long* mode) const
-{
-    if (mode) *mode = m_Info.EdgeText.Mode;
-    return name_or_empty(m_Info.EdgeText.File);
-}
-
-CString CBwDrawInfo::GetEdgeText_File() const
-{
-    return name_or_empty(m_Info.EdgeText.File);
-}
-
-void CBwDrawInfo::GetShadText(long* mode, CString& file) const
-{
-    if (mode) *mode = m_Info.ShadText.Mode;
-    file = name_or_empty(m_Info.ShadText.File);
-}
-
-CString CBwDrawInfo::GetShadText(long* mode) const
-{
-    if (mode) *mode = m_Info.ShadText.Mode;
-    return name_or_empty(m_Info.ShadText.File);
-}
-
-CString CBwDrawInfo::GetShadText_File() const
-{
-    return name_or_empty(m_Info.ShadText.File);
-}
+void CBwDrawInfo::GetBodyText(long* mode, CString& file) const { file = text_file(BwPart::body, mode); }
+CString CBwDrawInfo::GetBodyText(long* mode) const { return text_file(BwPart::body, mode); }
+CString CBwDrawInfo::GetBodyText_File() const { return text_file(BwPart::body, nullptr); }
+void CBwDrawInfo::GetEdgeText(long* mode, CString& file) const { file = text_file(BwPart::edge, mode); }
+CString CBwDrawInfo::GetEdgeText(long* mode) const { return text_file(BwPart::edge, mode); }
+CString CBwDrawInfo::GetEdgeText_File() const { return text_file(BwPart::edge, nullptr); }
+void CBwDrawInfo::GetShadText(long* mode, CString& file) const { file = text_file(BwPart::shad, mode); }
+CString CBwDrawInfo::GetShadText(long* mode) const { return text_file(BwPart::shad, mode); }
+CString CBwDrawInfo::GetShadText_File() const { return text_file(BwPart::shad, nullptr); }

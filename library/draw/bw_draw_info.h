@@ -12,7 +12,7 @@
 // and ignored on reading.
 //
 // The record does not own its name pointers; whoever holds the record does (CBwDrawInfo here,
-// the font drawer and the text and graphic objects elsewhere).
+// the font drawer and the text and graphic objects elsewhere), in strings of its own.
 #pragma once
 
 #include <array>
@@ -99,10 +99,34 @@ std::array<std::uint8_t, kBwDrawInfoBytes> pack_bw_draw_info(const tagKRBWDRAWIN
 // pattern is a valid record; the renderer bounds the sizes it finds there.
 void unpack_bw_draw_info(std::span<const std::uint8_t, kBwDrawInfoBytes> in, tagKRBWDRAWINFO& info);
 
-// The gradient part of a record as every attribute holder sets and reads it (the drawing
-// attributes, the text and graphic objects, the font drawer); null outputs are skipped.
+// The attributes of a record as every attribute holder sets and reads them (the drawing
+// attributes, the text and graphic objects, the font drawer), so that their many legacy
+// setters and getters stay one-line forwards. Getters skip null outputs; a part's setter
+// also switches that part to its mode.
+enum class BwPart { body, edge, shad };
+inline constexpr BwPart kBwParts[] = {BwPart::body, BwPart::edge, BwPart::shad};
+
+// Rounds to a supported factor: above 8 gives 16, 5-8 gives 8, 2-4 gives 4, below 2 gives 1.
+std::int32_t anti_scale_step(long n);
+
 void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2);
 void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2);
+
+void set_col(tagKRBWDRAWINFO& info, BwPart part, DWORD col);
+void set_grad(tagKRBWDRAWINFO& info, BwPart part, long mode, long patern, long x, long y, DWORD col1, DWORD col2);
+void get_grad(const tagKRBWDRAWINFO& info, BwPart part, long* mode, long* patern, long* x, long* y, DWORD* col1,
+              DWORD* col2);
+// The record only points at the name; the caller keeps it alive.
+void set_text(tagKRBWDRAWINFO& info, BwPart part, long mode, const char* file);
+tagTEXTUREINFO& text_of(tagKRBWDRAWINFO& info, BwPart part);
+const tagTEXTUREINFO& text_of(const tagKRBWDRAWINFO& info, BwPart part);
+// Writes the texture's mode to `mode` when given.
+void get_text_mode(const tagKRBWDRAWINFO& info, BwPart part, long* mode);
+
+void set_edge_type(tagKRBWDRAWINFO& info, long type, long size, long softpen);
+void get_edge_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softpen);
+void set_shad_type(tagKRBWDRAWINFO& info, long type, long size, long softsize, long softpen);
+void get_shad_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softsize, long* softpen);
 
 } // namespace zk
 
@@ -191,8 +215,13 @@ public:
     long GetShadText_Mode() const { return m_Info.ShadText.Mode; }
 
 private:
-    void free_names();
     void copy_from(const CBwDrawInfo& o);
+    void set_text(zk::BwPart part, long mode, const char* file);
+    CString text_file(zk::BwPart part, long* mode) const;
 
     tagKRBWDRAWINFO m_Info;
+    // The names the record's texture pointers point at, by part. The record is handed out
+    // writable (GetInfo), so the object never frees through those pointers: a caller may
+    // point them elsewhere or clear them by unpacking a stored record into it.
+    std::array<CString, 3> m_Names;
 };

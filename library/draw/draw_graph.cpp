@@ -25,6 +25,8 @@
 
 IMPLEMENT_SERIAL(CDrawGraph, CObject, VERSIONABLE_SCHEMA | 0)
 
+using zk::BwPart;
+
 namespace {
 
 constexpr char kTag[4] = {'D', 'G', 'O', '0'};
@@ -77,7 +79,6 @@ bool read_double(CFile& f, double& v)
     return true;
 }
 
-// A name: its length, then its bytes. A short read or a negative length empties it.
 void zero(POINT* p)
 {
     if (p) *p = POINT{0, 0};
@@ -101,22 +102,9 @@ CDrawGraph::CDrawGraph()
     SetDefault();
 }
 
-CDrawGraph::CDrawGraph(const CDrawGraph& o)
-    : CObject(o),
-      m_GraphType(o.m_GraphType),
-      m_FillMode(o.m_FillMode),
-      m_PenSize(o.m_PenSize),
-      m_PenType(o.m_PenType),
-      m_Points(o.m_Points),
-      m_DegStart(o.m_DegStart),
-      m_DegEnd(o.m_DegEnd),
-      m_Info(o.m_Info),
-      m_BodyText(o.m_BodyText),
-      m_EdgeText(o.m_EdgeText),
-      m_ShadText(o.m_ShadText),
-      m_DispEria(o.m_DispEria)
+CDrawGraph::CDrawGraph(const CDrawGraph& o) : CObject(o)
 {
-    ResetConnect();
+    *this = o;
 }
 
 CDrawGraph& CDrawGraph::operator=(const CDrawGraph& o)
@@ -361,128 +349,93 @@ POINT CDrawGraph::GetAt(long index) const
 
 // ---- attributes ---------------------------------------------------------------------------
 
-void CDrawGraph::SetAntiScale(long n)
-{
-    m_Info.AntiScale = n > 8 ? 16 : n > 4 ? 8 : n > 1 ? 4 : 1;
-}
-
-void CDrawGraph::SetBodyCol(DWORD col)
-{
-    m_Info.BodyCol = col;
-    m_Info.BodyMode = kBwModeColor;
-}
-
-void CDrawGraph::SetEdgeCol(DWORD col)
-{
-    m_Info.EdgeCol = col;
-    m_Info.EdgeMode = kBwModeColor;
-}
-
-void CDrawGraph::SetShadCol(DWORD col)
-{
-    m_Info.ShadCol = col;
-    m_Info.ShadMode = kBwModeColor;
-}
-
-void CDrawGraph::SetEdgeType(long type, long size, long softpen)
-{
-    m_Info.EdgeType = tagEDGETYPE{static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                                  static_cast<std::int32_t>(softpen)};
-}
+void CDrawGraph::SetAntiScale(long n) { m_Info.AntiScale = zk::anti_scale_step(n); }
+void CDrawGraph::SetBodyCol(DWORD col) { zk::set_col(m_Info, BwPart::body, col); }
+void CDrawGraph::SetEdgeCol(DWORD col) { zk::set_col(m_Info, BwPart::edge, col); }
+void CDrawGraph::SetShadCol(DWORD col) { zk::set_col(m_Info, BwPart::shad, col); }
+void CDrawGraph::SetEdgeType(long type, long size, long softpen) { zk::set_edge_type(m_Info, type, size, softpen); }
 
 void CDrawGraph::SetShadType(long type, long size, long softsize, long softpen)
 {
-    m_Info.ShadType = tagSHADTYPE{static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                                  static_cast<std::int32_t>(softsize), static_cast<std::int32_t>(softpen)};
+    zk::set_shad_type(m_Info, type, size, softsize, softpen);
 }
 
 void CDrawGraph::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
-    m_Info.BodyMode = kBwModeGrad;
+    zk::set_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
 }
 
 void CDrawGraph::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
-    m_Info.EdgeMode = kBwModeGrad;
+    zk::set_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
 }
 
 void CDrawGraph::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
-    m_Info.ShadMode = kBwModeGrad;
+    zk::set_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
 }
 
 void CDrawGraph::SetBodyText(long mode, const CString& file)
 {
     m_BodyText = file;
-    m_Info.BodyText.Mode = static_cast<std::int32_t>(mode);
-    m_Info.BodyMode = kBwModeTexture;
+    zk::set_text(m_Info, BwPart::body, mode, m_BodyText.GetString());
     ResetConnect();
 }
 
 void CDrawGraph::SetEdgeText(long mode, const char* file)
 {
     m_EdgeText = file;
-    m_Info.EdgeText.Mode = static_cast<std::int32_t>(mode);
-    m_Info.EdgeMode = kBwModeTexture;
+    zk::set_text(m_Info, BwPart::edge, mode, m_EdgeText.GetString());
     ResetConnect();
 }
 
 void CDrawGraph::SetShadText(long mode, const char* file)
 {
     m_ShadText = file;
-    m_Info.ShadText.Mode = static_cast<std::int32_t>(mode);
-    m_Info.ShadMode = kBwModeTexture;
+    zk::set_text(m_Info, BwPart::shad, mode, m_ShadText.GetString());
     ResetConnect();
 }
 
 void CDrawGraph::GetEdgeType(long* type, long* size, long* softpen) const
 {
-    put_out(type, long{m_Info.EdgeType.Type});
-    put_out(size, long{m_Info.EdgeType.Size});
-    put_out(softpen, long{m_Info.EdgeType.SoftPen});
+    zk::get_edge_type(m_Info, type, size, softpen);
 }
 
 void CDrawGraph::GetShadType(long* type, long* size, long* softsize, long* softpen) const
 {
-    put_out(type, long{m_Info.ShadType.Type});
-    put_out(size, long{m_Info.ShadType.Size});
-    put_out(softsize, long{m_Info.ShadType.SoftSize});
-    put_out(softpen, long{m_Info.ShadType.SoftPen});
+    zk::get_shad_type(m_Info, type, size, softsize, softpen);
 }
 
 void CDrawGraph::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_Info.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
 }
 
 void CDrawGraph::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_Info.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
 }
 
 void CDrawGraph::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_Info.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
 }
 
 CString CDrawGraph::GetBodyText(long* mode) const
 {
-    put_out(mode, long{m_Info.BodyText.Mode});
+    zk::get_text_mode(m_Info, BwPart::body, mode);
     return m_BodyText;
 }
 
 CString CDrawGraph::GetEdgeText(long* mode) const
 {
-    put_out(mode, long{m_Info.EdgeText.Mode});
+    zk::get_text_mode(m_Info, BwPart::edge, mode);
     return m_EdgeText;
 }
 
 CString CDrawGraph::GetShadText(long* mode) const
 {
-    put_out(mode, long{m_Info.ShadText.Mode});
+    zk::get_text_mode(m_Info, BwPart::shad, mode);
     return m_ShadText;
 }
 

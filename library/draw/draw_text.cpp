@@ -19,6 +19,8 @@ constexpr char kTag[4] = {'D', 'T', 'O', '0'};
 
 } // namespace
 
+using zk::BwPart;
+
 CDrawText::CDrawText()
 {
     SetDefault();
@@ -126,9 +128,8 @@ void CDrawText::SetDir(long flag) { m_FontInfo.Dir = flag ? 1 : 0; }
 void CDrawText::SetSpPer(long n) { m_FontInfo.SpPer = static_cast<std::int32_t>(n); }
 void CDrawText::SetAntiScale(long n)
 {
-    const std::int32_t s = n > 8 ? 16 : n > 4 ? 8 : n > 1 ? 4 : 1;
-    m_FontInfo.AntiScale = s;
-    m_FontInfo.BwDrawInfo.AntiScale = s;
+    m_FontInfo.AntiScale = zk::anti_scale_step(n);
+    m_FontInfo.BwDrawInfo.AntiScale = m_FontInfo.AntiScale;
 }
 void CDrawText::SetFitMode(long n) { m_FontInfo.FitMode = n < 0 ? 0 : n > 2 ? 2 : static_cast<std::int32_t>(n); }
 void CDrawText::SetFitStrMax(long max, long min)
@@ -145,63 +146,43 @@ void CDrawText::SetNextAddress(long x, long y)
 {
     m_FontInfo.NextAddress = {static_cast<LONG>(x), static_cast<LONG>(y)};
 }
-void CDrawText::SetBodyCol(DWORD col)
-{
-    m_FontInfo.BwDrawInfo.BodyCol = col;
-    m_FontInfo.BwDrawInfo.BodyMode = kBwModeColor;
-}
-void CDrawText::SetEdgeCol(DWORD col)
-{
-    m_FontInfo.BwDrawInfo.EdgeCol = col;
-    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeColor;
-}
-void CDrawText::SetShadCol(DWORD col)
-{
-    m_FontInfo.BwDrawInfo.ShadCol = col;
-    m_FontInfo.BwDrawInfo.ShadMode = kBwModeColor;
-}
+void CDrawText::SetBodyCol(DWORD col) { zk::set_col(m_FontInfo.BwDrawInfo, BwPart::body, col); }
+void CDrawText::SetEdgeCol(DWORD col) { zk::set_col(m_FontInfo.BwDrawInfo, BwPart::edge, col); }
+void CDrawText::SetShadCol(DWORD col) { zk::set_col(m_FontInfo.BwDrawInfo, BwPart::shad, col); }
 void CDrawText::SetEdgeType(long type, long size, long soft_pen)
 {
-    m_FontInfo.BwDrawInfo.EdgeType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                                      static_cast<std::int32_t>(soft_pen)};
+    zk::set_edge_type(m_FontInfo.BwDrawInfo, type, size, soft_pen);
 }
 void CDrawText::SetShadType(long type, long size, long soft_size, long soft_pen)
 {
-    m_FontInfo.BwDrawInfo.ShadType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                                      static_cast<std::int32_t>(soft_size), static_cast<std::int32_t>(soft_pen)};
+    zk::set_shad_type(m_FontInfo.BwDrawInfo, type, size, soft_size, soft_pen);
 }
 void CDrawText::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
-    m_FontInfo.BwDrawInfo.BodyMode = kBwModeGrad;
+    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::body, mode, patern, x, y, col1, col2);
 }
 void CDrawText::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
-    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeGrad;
+    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::edge, mode, patern, x, y, col1, col2);
 }
 void CDrawText::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
-    m_FontInfo.BwDrawInfo.ShadMode = kBwModeGrad;
+    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::shad, mode, patern, x, y, col1, col2);
 }
 void CDrawText::SetBodyText(long mode, const CString& file)
 {
     m_BodyFile = file;
-    m_FontInfo.BwDrawInfo.BodyText = {static_cast<std::int32_t>(mode), m_BodyFile.GetString()};
-    m_FontInfo.BwDrawInfo.BodyMode = kBwModeTexture;
+    zk::set_text(m_FontInfo.BwDrawInfo, BwPart::body, mode, m_BodyFile.GetString());
 }
 void CDrawText::SetEdgeText(long mode, const char* file)
 {
     m_EdgeFile = CString(file);
-    m_FontInfo.BwDrawInfo.EdgeText = {static_cast<std::int32_t>(mode), m_EdgeFile.GetString()};
-    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeTexture;
+    zk::set_text(m_FontInfo.BwDrawInfo, BwPart::edge, mode, m_EdgeFile.GetString());
 }
 void CDrawText::SetShadText(long mode, const char* file)
 {
     m_ShadFile = CString(file);
-    m_FontInfo.BwDrawInfo.ShadText = {static_cast<std::int32_t>(mode), m_ShadFile.GetString()};
-    m_FontInfo.BwDrawInfo.ShadMode = kBwModeTexture;
+    zk::set_text(m_FontInfo.BwDrawInfo, BwPart::shad, mode, m_ShadFile.GetString());
 }
 
 void CDrawText::GetPos(long* x, long* y) const
@@ -236,42 +217,37 @@ void CDrawText::GetNextAddress(long* x, long* y) const
 }
 void CDrawText::GetEdgeType(long* type, long* size, long* soft_pen) const
 {
-    if (type) *type = m_FontInfo.BwDrawInfo.EdgeType.Type;
-    if (size) *size = m_FontInfo.BwDrawInfo.EdgeType.Size;
-    if (soft_pen) *soft_pen = m_FontInfo.BwDrawInfo.EdgeType.SoftPen;
+    zk::get_edge_type(m_FontInfo.BwDrawInfo, type, size, soft_pen);
 }
 void CDrawText::GetShadType(long* type, long* size, long* soft_size, long* soft_pen) const
 {
-    if (type) *type = m_FontInfo.BwDrawInfo.ShadType.Type;
-    if (size) *size = m_FontInfo.BwDrawInfo.ShadType.Size;
-    if (soft_size) *soft_size = m_FontInfo.BwDrawInfo.ShadType.SoftSize;
-    if (soft_pen) *soft_pen = m_FontInfo.BwDrawInfo.ShadType.SoftPen;
+    zk::get_shad_type(m_FontInfo.BwDrawInfo, type, size, soft_size, soft_pen);
 }
 void CDrawText::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_FontInfo.BwDrawInfo, BwPart::body, mode, patern, x, y, col1, col2);
 }
 void CDrawText::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_FontInfo.BwDrawInfo, BwPart::edge, mode, patern, x, y, col1, col2);
 }
 void CDrawText::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
 {
-    zk::get_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
+    zk::get_grad(m_FontInfo.BwDrawInfo, BwPart::shad, mode, patern, x, y, col1, col2);
 }
 CString CDrawText::GetBodyText(long* mode) const
 {
-    if (mode) *mode = m_FontInfo.BwDrawInfo.BodyText.Mode;
+    zk::get_text_mode(m_FontInfo.BwDrawInfo, BwPart::body, mode);
     return m_BodyFile;
 }
 CString CDrawText::GetEdgeText(long* mode) const
 {
-    if (mode) *mode = m_FontInfo.BwDrawInfo.EdgeText.Mode;
+    zk::get_text_mode(m_FontInfo.BwDrawInfo, BwPart::edge, mode);
     return m_EdgeFile;
 }
 CString CDrawText::GetShadText(long* mode) const
 {
-    if (mode) *mode = m_FontInfo.BwDrawInfo.ShadText.Mode;
+    zk::get_text_mode(m_FontInfo.BwDrawInfo, BwPart::shad, mode);
     return m_ShadFile;
 }
 
@@ -309,26 +285,26 @@ int CDrawText::Write(CFile* file)
 int CDrawText::Read(CFile* file)
 {
     if (!file) return ZK_FAIL(0);
+    bool ok = false;
     try {
-        // The tag is not compared: objects written with another tag are read all the same.
-        char tag[4];
-        if (file->Read(tag, 4) != 4) return ZK_FAIL(0);
-        std::array<std::uint8_t, zk::kFontInfoBytes> record;
-        if (file->Read(record.data(), static_cast<UINT>(record.size())) != record.size()) return ZK_FAIL(0);
-        zk::unpack_font_info(record, m_FontInfo);
-        ResetConnect();
-        for (CString* s : {&m_String, &m_BodyFile, &m_EdgeFile, &m_ShadFile}) {
-            if (!zk::read_counted_string(*file, *s)) {
-                ResetConnect();
-                return ZK_FAIL(0);
+        ok = [&]() {
+            // The tag is not compared: objects written with another tag are read all the same.
+            char tag[4];
+            if (file->Read(tag, 4) != 4) return false;
+            std::array<std::uint8_t, zk::kFontInfoBytes> record;
+            if (file->Read(record.data(), static_cast<UINT>(record.size())) != record.size()) return false;
+            zk::unpack_font_info(record, m_FontInfo);
+            for (CString* s : {&m_String, &m_BodyFile, &m_EdgeFile, &m_ShadFile}) {
+                if (!zk::read_counted_string(*file, *s)) return false;
             }
-        }
+            return true;
+        }();
     } catch (...) {
-        ResetConnect();
-        return ZK_FAIL(0);
+        ok = false;
     }
+    // However far the read got, the record's names point at this object's own strings.
     ResetConnect();
-    return 1;
+    return ok ? 1 : ZK_FAIL(0);
 }
 
 void CDrawText::Serialize(CArchive& ar)

@@ -42,6 +42,19 @@ int set_from_image(CKrFrameBuffer* result, const tagKRBWDRAWINFO* info, CKrFrame
     return finish_set(layers, *info, full_image, *result, whole, body, edge, shadow);
 }
 
+// The grey-image steps: a missing output is refused; a missing input is refused too and
+// empties the output, so that no caller goes on with a picture from an earlier call.
+template <typename In, typename Make>
+int grey_step(const In* in, CKrGrayBitmap* out, Make&& make)
+{
+    if (!out) return ZK_FAIL(-1);
+    if (!in) {
+        out->Delete();
+        return ZK_FAIL(-1);
+    }
+    return make(*in, *out);
+}
+
 } // namespace
 
 int CKrBwDraw::DispFb(CKrFrameBuffer* target, const tagKRBWDRAWINFO* info, const CKrMonoBitmap* mask, CBox* box)
@@ -96,32 +109,21 @@ int CKrBwDraw::SetFullImgEdgeShadow(CKrFrameBuffer* result, const tagKRBWDRAWINF
 
 int CKrBwDraw::MakeAntiGray(long scale, const CKrMonoBitmap* mask, CKrGrayBitmap* grey)
 {
-    if (!grey) return ZK_FAIL(-1);
-    if (!mask) {
-        grey->Delete();
-        return ZK_FAIL(-1);
-    }
-    return zk::make_anti_gray(scale, *mask, *grey);
+    return grey_step(mask, grey, [&](const CKrMonoBitmap& in, CKrGrayBitmap& out) {
+        return zk::make_anti_gray(scale, in, out);
+    });
 }
 
 int CKrBwDraw::KeyToGray(const CKrFrameBuffer* fb, CKrGrayBitmap* grey)
 {
-    if (!grey) return ZK_FAIL(-1);
-    if (!fb) {
-        grey->Delete();
-        return ZK_FAIL(-1);
-    }
-    return zk::key_to_gray(*fb, *grey);
+    return grey_step(fb, grey, [](const CKrFrameBuffer& in, CKrGrayBitmap& out) { return zk::key_to_gray(in, out); });
 }
 
 int CKrBwDraw::MakeEdge(long type, long size, long /*soft_pen*/, const CKrGrayBitmap* in, CKrGrayBitmap* out)
 {
-    if (!out) return ZK_FAIL(-1);
-    if (!in) {
-        out->Delete();
-        return ZK_FAIL(-1);
-    }
-    return zk::make_edge(type != 0, size, *in, *out);
+    return grey_step(in, out, [&](const CKrGrayBitmap& i, CKrGrayBitmap& o) {
+        return zk::make_edge(type != 0, size, i, o);
+    });
 }
 
 int CKrBwDraw::GrayMakeNomEdge(long size, const CKrGrayBitmap* in, CKrGrayBitmap* out)
@@ -137,22 +139,16 @@ int CKrBwDraw::GrayMakeSoftEdge(long size, long soft_pen, const CKrGrayBitmap* i
 int CKrBwDraw::MakeShadow(long type, long size, long soft_size, long /*soft_pen*/, const CKrGrayBitmap* in,
                           CKrGrayBitmap* out)
 {
-    if (!out) return ZK_FAIL(-1);
-    if (!in) {
-        out->Delete();
-        return ZK_FAIL(-1);
-    }
-    return zk::make_shadow(type, size, soft_size, *in, *out);
+    return grey_step(in, out, [&](const CKrGrayBitmap& i, CKrGrayBitmap& o) {
+        return zk::make_shadow(type, size, soft_size, i, o);
+    });
 }
 
 int CKrBwDraw::Make3DShadow(long depth, const CKrGrayBitmap* in, CKrGrayBitmap* out)
 {
-    if (!out) return ZK_FAIL(-1);
-    if (!in) {
-        out->Delete();
-        return ZK_FAIL(-1);
-    }
-    return zk::make_extrusion(depth, *in, *out);
+    return grey_step(in, out, [&](const CKrGrayBitmap& i, CKrGrayBitmap& o) {
+        return zk::make_extrusion(depth, i, o);
+    });
 }
 
 int CKrBwDraw::GrayToFb(const CKrGrayBitmap* grey, CKrFrameBuffer* out, const tagMAPINFO* map)

@@ -43,12 +43,6 @@ void for_each_text_field(Info& info, F&& f)
 constexpr std::size_t kNameAt = 8;
 constexpr std::size_t kFieldsAt = kNameAt + kFontNameBytes + 2;
 
-std::int32_t get_le32s(const std::uint8_t* p)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 } // namespace
 
 void pack_font_info(const tagKRFONTINFO& info, std::span<std::uint8_t, kFontInfoBytes> out)
@@ -75,15 +69,18 @@ std::array<std::uint8_t, kFontInfoBytes> pack_font_info(const tagKRFONTINFO& inf
 
 void unpack_font_info(std::span<const std::uint8_t, kFontInfoBytes> in, tagKRFONTINFO& info)
 {
-    info.AntiScale = get_le32s(in.data());
-    info.AspectMode = get_le32s(in.data() + 4);
-    std::memcpy(info.FontName, in.data() + kNameAt, kFontNameBytes);
+    // Every read below lies inside the fixed-size record, so none can run short.
+    ByteReader r(in.data(), in.size());
+    r.le32s(info.AntiScale);
+    r.le32s(info.AspectMode);
+    r.read_bytes(info.FontName, kFontNameBytes);
     // A damaged file may fill the whole field; the name must still end inside it.
     info.FontName[kFontNameBytes - 1] = 0;
-    std::size_t at = kFieldsAt;
+    r.seek(kFieldsAt);
     for_each_text_field(info, [&](auto* field) {
-        *field = get_le32s(in.data() + at);
-        at += 4;
+        std::int32_t v = 0;
+        r.le32s(v);
+        *field = v;
     });
     unpack_bw_draw_info(in.subspan<kFontInfoTextBytes, kBwDrawInfoBytes>(), info.BwDrawInfo);
 }

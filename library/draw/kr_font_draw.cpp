@@ -12,6 +12,8 @@ bool valid_no(long no) { return no >= 1 && no <= CKrFontDraw::kSlots; }
 
 } // namespace
 
+using zk::BwPart;
+
 CKrFontDraw::CKrFontDraw() = default;
 
 CKrFontDraw::CKrFontDraw(const CKrFontDraw& o) : CKrFont(o)
@@ -33,20 +35,13 @@ void CKrFontDraw::copy_from(const CKrFontDraw& o)
     m_FontInfo = o.m_FontInfo;
     m_Slots = o.m_Slots;
     m_FontNo = o.m_FontNo;
-    m_BodyFile = o.m_BodyFile;
-    m_EdgeFile = o.m_EdgeFile;
-    m_ShadFile = o.m_ShadFile;
-    connect_names();
-}
-
-// The record names a texture only through this object's own strings; a part that never had
-// a texture keeps a null pointer.
-void CKrFontDraw::connect_names()
-{
-    tagKRBWDRAWINFO& bw = m_FontInfo.BwDrawInfo;
-    if (bw.BodyText.File) bw.BodyText.File = m_BodyFile.c_str();
-    if (bw.EdgeText.File) bw.EdgeText.File = m_EdgeFile.c_str();
-    if (bw.ShadText.File) bw.ShadText.File = m_ShadFile.c_str();
+    m_Files = o.m_Files;
+    // The record names a texture only through this object's own strings; a part that never
+    // had a texture keeps a null pointer.
+    for (BwPart p : zk::kBwParts) {
+        tagTEXTUREINFO& t = zk::text_of(m_FontInfo.BwDrawInfo, p);
+        if (t.File) t.File = m_Files[static_cast<int>(p)].c_str();
+    }
 }
 
 void CKrFontDraw::Initial(CWnd* wnd)
@@ -191,9 +186,8 @@ int CKrFontDraw::SetSpPer(long n)
 
 int CKrFontDraw::SetAntiScale(long n)
 {
-    const std::int32_t s = n > 8 ? 16 : n > 4 ? 8 : n > 1 ? 4 : 1;
-    m_FontInfo.AntiScale = s;
-    m_FontInfo.BwDrawInfo.AntiScale = s;
+    m_FontInfo.AntiScale = zk::anti_scale_step(n);
+    m_FontInfo.BwDrawInfo.AntiScale = m_FontInfo.AntiScale;
     return 0;
 }
 
@@ -239,83 +233,63 @@ int CKrFontDraw::AddNextAddress(long dx, long dy)
 
 int CKrFontDraw::SetBodyCol(DWORD col)
 {
-    m_FontInfo.BwDrawInfo.BodyCol = col;
-    m_FontInfo.BwDrawInfo.BodyMode = kBwModeColor;
+    zk::set_col(m_FontInfo.BwDrawInfo, BwPart::body, col);
     return 0;
 }
 
 int CKrFontDraw::SetEdgeCol(DWORD col)
 {
-    m_FontInfo.BwDrawInfo.EdgeCol = col;
-    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeColor;
+    zk::set_col(m_FontInfo.BwDrawInfo, BwPart::edge, col);
     return 0;
 }
 
 int CKrFontDraw::SetShadCol(DWORD col)
 {
-    m_FontInfo.BwDrawInfo.ShadCol = col;
-    m_FontInfo.BwDrawInfo.ShadMode = kBwModeColor;
+    zk::set_col(m_FontInfo.BwDrawInfo, BwPart::shad, col);
     return 0;
 }
 
 int CKrFontDraw::SetEdgeType(long type, long size, long soft_pen)
 {
-    m_FontInfo.BwDrawInfo.EdgeType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                                      static_cast<std::int32_t>(soft_pen)};
+    zk::set_edge_type(m_FontInfo.BwDrawInfo, type, size, soft_pen);
     return 0;
 }
 
 int CKrFontDraw::SetShadType(long type, long size, long soft_size, long soft_pen)
 {
-    m_FontInfo.BwDrawInfo.ShadType = {static_cast<std::int32_t>(type), static_cast<std::int32_t>(size),
-                                      static_cast<std::int32_t>(soft_size), static_cast<std::int32_t>(soft_pen)};
+    zk::set_shad_type(m_FontInfo.BwDrawInfo, type, size, soft_size, soft_pen);
     return 0;
 }
 
 int CKrFontDraw::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_FontInfo.BwDrawInfo.BodyGrad, mode, patern, x, y, col1, col2);
-    m_FontInfo.BwDrawInfo.BodyMode = kBwModeGrad;
+    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::body, mode, patern, x, y, col1, col2);
     return 0;
 }
 
 int CKrFontDraw::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_FontInfo.BwDrawInfo.EdgeGrad, mode, patern, x, y, col1, col2);
-    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeGrad;
+    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::edge, mode, patern, x, y, col1, col2);
     return 0;
 }
 
 int CKrFontDraw::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
 {
-    zk::set_grad(m_FontInfo.BwDrawInfo.ShadGrad, mode, patern, x, y, col1, col2);
-    m_FontInfo.BwDrawInfo.ShadMode = kBwModeGrad;
+    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::shad, mode, patern, x, y, col1, col2);
     return 0;
 }
 
-int CKrFontDraw::SetBodyText(long mode, const char* file)
+int CKrFontDraw::set_text(BwPart part, long mode, const char* file)
 {
-    m_BodyFile = file ? file : "";
-    m_FontInfo.BwDrawInfo.BodyText = {static_cast<std::int32_t>(mode), m_BodyFile.c_str()};
-    m_FontInfo.BwDrawInfo.BodyMode = kBwModeTexture;
+    std::string& name = m_Files[static_cast<int>(part)];
+    name = file ? file : "";
+    zk::set_text(m_FontInfo.BwDrawInfo, part, mode, name.c_str());
     return 0;
 }
 
-int CKrFontDraw::SetEdgeText(long mode, const char* file)
-{
-    m_EdgeFile = file ? file : "";
-    m_FontInfo.BwDrawInfo.EdgeText = {static_cast<std::int32_t>(mode), m_EdgeFile.c_str()};
-    m_FontInfo.BwDrawInfo.EdgeMode = kBwModeTexture;
-    return 0;
-}
-
-int CKrFontDraw::SetShadText(long mode, const char* file)
-{
-    m_ShadFile = file ? file : "";
-    m_FontInfo.BwDrawInfo.ShadText = {static_cast<std::int32_t>(mode), m_ShadFile.c_str()};
-    m_FontInfo.BwDrawInfo.ShadMode = kBwModeTexture;
-    return 0;
-}
+int CKrFontDraw::SetBodyText(long mode, const char* file) { return set_text(BwPart::body, mode, file); }
+int CKrFontDraw::SetEdgeText(long mode, const char* file) { return set_text(BwPart::edge, mode, file); }
+int CKrFontDraw::SetShadText(long mode, const char* file) { return set_text(BwPart::shad, mode, file); }
 
 int CKrFontDraw::FontDisp(const char* text, CKrFrameBuffer* fb, CBox* box)
 {

@@ -85,11 +85,12 @@ public:
 private:
     HWND hwnd() const { return m_pWnd ? m_pWnd->GetSafeHwnd() : nullptr; }
     void copy_from(const CKrFontDraw& o);
-    void connect_names();
+    int set_text(zk::BwPart part, long mode, const char* file);
 
     CWnd* m_pWnd = nullptr;
     tagKRFONTINFO m_FontInfo{};
     std::array<tagFONTSLOT, kSlots> m_Slots{};
     std::int32_t m_FontNo = 0;
-    std::string m_BodyFile, m_EdgeFile, m_ShadFile;
+    // The texture names by part; the record's name pointers point here.
+    std::array<std::string, 3> m_Files;
 };

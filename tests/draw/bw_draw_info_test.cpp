@@ -90,6 +90,34 @@ TEST(BwDrawInfo, TextureNamesAreOwnedAndCopiedDeeply)
     EXPECT_EQ(c.GetBodyText_File(), CString("second.tga"));
 }
 
+TEST(BwDrawInfo, NamePointersTheCallerChangesAreNeverFreedByTheHolder)
+{
+    // The record is handed out writable: a caller may point a name at text of its own or
+    // unpack a stored record over it. The holder must neither free that text nor lose the
+    // names it owns (ASan reports either).
+    static const char kCallerName[] = "caller.tga";
+    CBwDrawInfo a;
+    a.SetBodyText(1, "body.tga");
+    a.SetEdgeText(1, "edge.tga");
+    a.GetInfo()->BodyText.File = kCallerName;
+    EXPECT_EQ(a.GetBodyText_File(), CString("caller.tga"));
+    CBwDrawInfo b(a);
+    EXPECT_EQ(b.GetBodyText_File(), CString("caller.tga"));
+    EXPECT_NE(b.GetBodyText_FilePtr(), kCallerName);
+    EXPECT_EQ(b.GetEdgeText_File(), CString("edge.tga"));
+
+    const auto stored = zk::pack_bw_draw_info(*b.GetInfo());
+    zk::unpack_bw_draw_info(stored, *b.GetInfo());
+    EXPECT_EQ(b.GetEdgeText_FilePtr(), nullptr);
+    b.SetEdgeText(0, "again.tga");
+    EXPECT_EQ(b.GetEdgeText_File(), CString("again.tga"));
+
+    // A name given as the holder's own current name is kept, not read after being replaced.
+    b.SetEdgeText(2, b.GetEdgeText_FilePtr());
+    EXPECT_EQ(b.GetEdgeText_File(), CString("again.tga"));
+    EXPECT_EQ(b.GetEdgeText_Mode(), 2);
+}
+
 namespace {
 
 std::uint32_t le32_at(const std::array<std::uint8_t, 160>& b, std::size_t at)

@@ -19,10 +19,8 @@ bool read_counted_string(CFile& file, CString& s)
     s.Empty();
     std::uint8_t len[4];
     if (file.Read(len, 4) != 4) return false;
-    const auto n = static_cast<std::int32_t>(static_cast<std::uint32_t>(len[0]) |
-                                             static_cast<std::uint32_t>(len[1]) << 8 |
-                                             static_cast<std::uint32_t>(len[2]) << 16 |
-                                             static_cast<std::uint32_t>(len[3]) << 24);
+    std::int32_t n = 0;
+    ByteReader(len, 4).le32s(n);
     if (n < 0) return false;
     std::string text;
     std::size_t left = static_cast<std::size_t>(n);
