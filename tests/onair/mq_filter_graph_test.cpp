@@ -576,16 +576,20 @@ protected:
         ASSERT_EQ(graph->BeginFilterGraphShuttle(1.0, 3.0, 1.2, wrap), S_OK) << GetLastErrorText();
         EXPECT_TRUE(graph->IsFilterGraphShuttling());
         EXPECT_TRUE(graph->IsScrubbing());
-        // The first tick only takes the clock and shows the start frame.
-        ASSERT_TRUE(zt::eventually([&] { return board().activity().scrub_seeks.load() > seeks + 1; }));
-        EXPECT_EQ(frame(), 36);
+        // The first tick only takes the clock and shows the start frame. The board counts a
+        // frame when it is sent and the graph records it just after, on the shuttle thread,
+        // so the wait covers both.
+        ASSERT_TRUE(zt::eventually(
+            [&] { return board().activity().scrub_seeks.load() > seeks + 1 && frame() == 36; }))
+            << "start frame " << frame();
     }
-    // Moves the clock and waits for the one tick that follows it.
+    // Moves the clock and waits for the one tick that follows it to be sent and recorded.
     void step_and_wait(int n)
     {
         const int before = shuttle_steps();
+        const LONGLONG was = frame();
         frames(n);
-        ASSERT_TRUE(zt::eventually([&] { return shuttle_steps() > before; }));
+        ASSERT_TRUE(zt::eventually([&] { return shuttle_steps() > before && frame() != was; }));
     }
 };
 
