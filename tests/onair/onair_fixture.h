@@ -44,8 +44,9 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return messages_;
     }
-    // Waits (in real time, at most `ms`) until a message with this wParam has arrived.
-    bool wait_for(WPARAM wParam, int ms = 5000)
+    // Waits (in real time, at most `ms`) until a message with this wParam has arrived. As
+    // generous as eventually(): a loaded sanitizer run can be slow to get the worker going.
+    bool wait_for(WPARAM wParam, int ms = 20000)
     {
         std::unique_lock<std::mutex> lock(lock_);
         return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
