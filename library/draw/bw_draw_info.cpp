@@ -251,56 +251,16 @@ CString CBwDrawInfo::text_file(BwPart part, long* mode) const
 }
 
 void CBwDrawInfo::SetAntiScale(long n) { m_Info.AntiScale = zk::anti_scale_step(n); }
-void CBwDrawInfo::SetBodyCol(DWORD col) { zk::set_col(m_Info, BwPart::body, col); }
-void CBwDrawInfo::SetEdgeCol(DWORD col) { zk::set_col(m_Info, BwPart::edge, col); }
-void CBwDrawInfo::SetShadCol(DWORD col) { zk::set_col(m_Info, BwPart::shad, col); }
 
-void CBwDrawInfo::SetEdgeType(long type, long size, long softpen) { zk::set_edge_type(m_Info, type, size, softpen); }
 
-void CBwDrawInfo::SetShadType(long type, long size, long softsize, long softpen)
-{
-    zk::set_shad_type(m_Info, type, size, softsize, softpen);
-}
 
-void CBwDrawInfo::GetEdgeType(long* type, long* size, long* softpen) const
-{
-    zk::get_edge_type(m_Info, type, size, softpen);
-}
 
-void CBwDrawInfo::GetShadType(long* type, long* size, long* softsize, long* softpen) const
-{
-    zk::get_shad_type(m_Info, type, size, softsize, softpen);
-}
 
-void CBwDrawInfo::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
-}
 
-void CBwDrawInfo::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
-}
 
-void CBwDrawInfo::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
-}
 
-void CBwDrawInfo::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
-}
 
-void CBwDrawInfo::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
-}
 
-void CBwDrawInfo::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
-}
 
 void CBwDrawInfo::SetBodyText(long mode, const char* file) { set_text(BwPart::body, mode, file); }
 void CBwDrawInfo::SetEdgeText(long mode, const char* file) { set_text(BwPart::edge, mode, file); }

@@ -101,8 +101,8 @@ void unpack_bw_draw_info(std::span<const std::uint8_t, kBwDrawInfoBytes> in, tag
 
 // The attributes of a record as every attribute holder sets and reads them (the drawing
 // attributes, the text and graphic objects, the font drawer), so that their many legacy
-// setters and getters stay one-line forwards. Getters skip null outputs; a part's setter
-// also switches that part to its mode.
+// setters and getters are written once; BwAttributes below calls the exported ones inline.
+// Getters skip null outputs; a part's setter also switches that part to its mode.
 enum class BwPart { body, edge, shad };
 inline constexpr BwPart kBwParts[] = {BwPart::body, BwPart::edge, BwPart::shad};
 
@@ -112,9 +112,9 @@ std::int32_t anti_scale_step(long n);
 void set_grad(tagGRADINFO& g, long mode, long patern, long x, long y, DWORD col1, DWORD col2);
 void get_grad(const tagGRADINFO& g, long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2);
 
-void set_col(tagKRBWDRAWINFO& info, BwPart part, DWORD col);
-void set_grad(tagKRBWDRAWINFO& info, BwPart part, long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-void get_grad(const tagKRBWDRAWINFO& info, BwPart part, long* mode, long* patern, long* x, long* y, DWORD* col1,
+ZORVIK_API void set_col(tagKRBWDRAWINFO& info, BwPart part, DWORD col);
+ZORVIK_API void set_grad(tagKRBWDRAWINFO& info, BwPart part, long mode, long patern, long x, long y, DWORD col1, DWORD col2);
+ZORVIK_API void get_grad(const tagKRBWDRAWINFO& info, BwPart part, long* mode, long* patern, long* x, long* y, DWORD* col1,
               DWORD* col2);
 // The record only points at the name; the caller keeps it alive.
 void set_text(tagKRBWDRAWINFO& info, BwPart part, long mode, const char* file);
@@ -123,14 +123,111 @@ const tagTEXTUREINFO& text_of(const tagKRBWDRAWINFO& info, BwPart part);
 // Writes the texture's mode to `mode` when given.
 void get_text_mode(const tagKRBWDRAWINFO& info, BwPart part, long* mode);
 
-void set_edge_type(tagKRBWDRAWINFO& info, long type, long size, long softpen);
-void get_edge_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softpen);
-void set_shad_type(tagKRBWDRAWINFO& info, long type, long size, long softsize, long softpen);
-void get_shad_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softsize, long* softpen);
+ZORVIK_API void set_edge_type(tagKRBWDRAWINFO& info, long type, long size, long softpen);
+ZORVIK_API void get_edge_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softpen);
+ZORVIK_API void set_shad_type(tagKRBWDRAWINFO& info, long type, long size, long softsize, long softpen);
+ZORVIK_API void get_shad_type(const tagKRBWDRAWINFO& info, long* type, long* size, long* softsize, long* softpen);
+
+// The colour, edge, shadow and gradient setters and getters that every object carrying a
+// record exposes under the same legacy names (the drawing attributes, the text object, the
+// graphic object), written once over the record the holder keeps. A holder derives from
+// BwAttributes<Holder> and gives it the record through a private bw_record() pair, declaring
+// the base a friend. The texture setters and getters stay with each holder, since each keeps
+// its texture names in its own way.
+template <typename Holder>
+class ZORVIK_API BwAttributes {
+public:
+    // Colour setters also switch the part to colour mode.
+    void SetBodyCol(DWORD col) { set_col(rec(), BwPart::body, col); }
+    void SetEdgeCol(DWORD col) { set_col(rec(), BwPart::edge, col); }
+    void SetShadCol(DWORD col) { set_col(rec(), BwPart::shad, col); }
+    long GetBodyMode() const { return rec().BodyMode; }
+    long GetEdgeMode() const { return rec().EdgeMode; }
+    long GetShadMode() const { return rec().ShadMode; }
+    DWORD GetBodyCol() const { return rec().BodyCol; }
+    DWORD GetEdgeCol() const { return rec().EdgeCol; }
+    DWORD GetShadCol() const { return rec().ShadCol; }
+
+    void SetEdgeType(long type, long size, long softpen) { set_edge_type(rec(), type, size, softpen); }
+    void SetShadType(long type, long size, long softsize, long softpen)
+    {
+        set_shad_type(rec(), type, size, softsize, softpen);
+    }
+    void GetEdgeType(long* type, long* size, long* softpen) const { get_edge_type(rec(), type, size, softpen); }
+    void GetShadType(long* type, long* size, long* softsize, long* softpen) const
+    {
+        get_shad_type(rec(), type, size, softsize, softpen);
+    }
+    long GetEdgeType_Type() const { return rec().EdgeType.Type; }
+    long GetEdgeType_Size() const { return rec().EdgeType.Size; }
+    long GetEdgeType_SoftPen() const { return rec().EdgeType.SoftPen; }
+    long GetShadType_Type() const { return rec().ShadType.Type; }
+    long GetShadType_Size() const { return rec().ShadType.Size; }
+    long GetShadType_SoftSize() const { return rec().ShadType.SoftSize; }
+    long GetShadType_SoftPen() const { return rec().ShadType.SoftPen; }
+
+    // Gradient setters also switch the part to gradient mode.
+    void SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+    {
+        set_grad(rec(), BwPart::body, mode, patern, x, y, col1, col2);
+    }
+    void SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+    {
+        set_grad(rec(), BwPart::edge, mode, patern, x, y, col1, col2);
+    }
+    void SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
+    {
+        set_grad(rec(), BwPart::shad, mode, patern, x, y, col1, col2);
+    }
+    void GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
+    {
+        get_grad(rec(), BwPart::body, mode, patern, x, y, col1, col2);
+    }
+    void GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
+    {
+        get_grad(rec(), BwPart::edge, mode, patern, x, y, col1, col2);
+    }
+    void GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
+    {
+        get_grad(rec(), BwPart::shad, mode, patern, x, y, col1, col2);
+    }
+    long GetBodyGrad_Mode() const { return rec().BodyGrad.Mode; }
+    long GetBodyGrad_Patern() const { return rec().BodyGrad.Patern; }
+    long GetBodyGrad_x() const { return rec().BodyGrad.x; }
+    long GetBodyGrad_y() const { return rec().BodyGrad.y; }
+    DWORD GetBodyGrad_Col1() const { return rec().BodyGrad.Col1; }
+    DWORD GetBodyGrad_Col2() const { return rec().BodyGrad.Col2; }
+    long GetEdgeGrad_Mode() const { return rec().EdgeGrad.Mode; }
+    long GetEdgeGrad_Patern() const { return rec().EdgeGrad.Patern; }
+    long GetEdgeGrad_x() const { return rec().EdgeGrad.x; }
+    long GetEdgeGrad_y() const { return rec().EdgeGrad.y; }
+    DWORD GetEdgeGrad_Col1() const { return rec().EdgeGrad.Col1; }
+    DWORD GetEdgeGrad_Col2() const { return rec().EdgeGrad.Col2; }
+    long GetShadGrad_Mode() const { return rec().ShadGrad.Mode; }
+    long GetShadGrad_Patern() const { return rec().ShadGrad.Patern; }
+    long GetShadGrad_x() const { return rec().ShadGrad.x; }
+    long GetShadGrad_y() const { return rec().ShadGrad.y; }
+    DWORD GetShadGrad_Col1() const { return rec().ShadGrad.Col1; }
+    DWORD GetShadGrad_Col2() const { return rec().ShadGrad.Col2; }
+
+    long GetBodyText_Mode() const { return rec().BodyText.Mode; }
+    long GetEdgeText_Mode() const { return rec().EdgeText.Mode; }
+    long GetShadText_Mode() const { return rec().ShadText.Mode; }
+
+protected:
+    BwAttributes() = default;
+    BwAttributes(const BwAttributes&) = default;
+    BwAttributes& operator=(const BwAttributes&) = default;
+    ~BwAttributes() = default;
+
+private:
+    tagKRBWDRAWINFO& rec() { return static_cast<Holder&>(*this).bw_record(); }
+    const tagKRBWDRAWINFO& rec() const { return static_cast<const Holder&>(*this).bw_record(); }
+};
 
 } // namespace zk
 
-class ZORVIK_API CBwDrawInfo {
+class ZORVIK_API CBwDrawInfo : public zk::BwAttributes<CBwDrawInfo> {
 public:
     CBwDrawInfo();
     CBwDrawInfo(const CBwDrawInfo& o);
@@ -144,54 +241,7 @@ public:
     void SetAntiScale(long n);
     long GetAntiScale() const { return m_Info.AntiScale; }
 
-    // Colour setters also switch the part to colour mode.
-    void SetBodyCol(DWORD col);
-    void SetEdgeCol(DWORD col);
-    void SetShadCol(DWORD col);
-    long GetBodyMode() const { return m_Info.BodyMode; }
-    long GetEdgeMode() const { return m_Info.EdgeMode; }
-    long GetShadMode() const { return m_Info.ShadMode; }
-    DWORD GetBodyCol() const { return m_Info.BodyCol; }
-    DWORD GetEdgeCol() const { return m_Info.EdgeCol; }
-    DWORD GetShadCol() const { return m_Info.ShadCol; }
-
-    void SetEdgeType(long type, long size, long softpen);
-    void SetShadType(long type, long size, long softsize, long softpen);
-    void GetEdgeType(long* type, long* size, long* softpen) const;
-    void GetShadType(long* type, long* size, long* softsize, long* softpen) const;
-    long GetEdgeType_Type() const { return m_Info.EdgeType.Type; }
-    long GetEdgeType_Size() const { return m_Info.EdgeType.Size; }
-    long GetEdgeType_SoftPen() const { return m_Info.EdgeType.SoftPen; }
-    long GetShadType_Type() const { return m_Info.ShadType.Type; }
-    long GetShadType_Size() const { return m_Info.ShadType.Size; }
-    long GetShadType_SoftSize() const { return m_Info.ShadType.SoftSize; }
-    long GetShadType_SoftPen() const { return m_Info.ShadType.SoftPen; }
-
-    // Gradient setters also switch the part to gradient mode.
-    void SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-    void SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-    void SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-    void GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    void GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    void GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    long GetBodyGrad_Mode() const { return m_Info.BodyGrad.Mode; }
-    long GetBodyGrad_Patern() const { return m_Info.BodyGrad.Patern; }
-    long GetBodyGrad_x() const { return m_Info.BodyGrad.x; }
-    long GetBodyGrad_y() const { return m_Info.BodyGrad.y; }
-    DWORD GetBodyGrad_Col1() const { return m_Info.BodyGrad.Col1; }
-    DWORD GetBodyGrad_Col2() const { return m_Info.BodyGrad.Col2; }
-    long GetEdgeGrad_Mode() const { return m_Info.EdgeGrad.Mode; }
-    long GetEdgeGrad_Patern() const { return m_Info.EdgeGrad.Patern; }
-    long GetEdgeGrad_x() const { return m_Info.EdgeGrad.x; }
-    long GetEdgeGrad_y() const { return m_Info.EdgeGrad.y; }
-    DWORD GetEdgeGrad_Col1() const { return m_Info.EdgeGrad.Col1; }
-    DWORD GetEdgeGrad_Col2() const { return m_Info.EdgeGrad.Col2; }
-    long GetShadGrad_Mode() const { return m_Info.ShadGrad.Mode; }
-    long GetShadGrad_Patern() const { return m_Info.ShadGrad.Patern; }
-    long GetShadGrad_x() const { return m_Info.ShadGrad.x; }
-    long GetShadGrad_y() const { return m_Info.ShadGrad.y; }
-    DWORD GetShadGrad_Col1() const { return m_Info.ShadGrad.Col1; }
-    DWORD GetShadGrad_Col2() const { return m_Info.ShadGrad.Col2; }
+    // The colour, edge, shadow and gradient attributes come from BwAttributes.
 
     // Texture setters keep a private copy of the name (null counts as empty) and switch the
     // part to texture mode.
@@ -202,19 +252,19 @@ public:
     CString GetBodyText(long* mode) const;
     CString GetBodyText_File() const;
     const char* GetBodyText_FilePtr() const { return m_Info.BodyText.File; }
-    long GetBodyText_Mode() const { return m_Info.BodyText.Mode; }
     void GetEdgeText(long* mode, CString& file) const;
     CString GetEdgeText(long* mode) const;
     CString GetEdgeText_File() const;
     const char* GetEdgeText_FilePtr() const { return m_Info.EdgeText.File; }
-    long GetEdgeText_Mode() const { return m_Info.EdgeText.Mode; }
     void GetShadText(long* mode, CString& file) const;
     CString GetShadText(long* mode) const;
     CString GetShadText_File() const;
     const char* GetShadText_FilePtr() const { return m_Info.ShadText.File; }
-    long GetShadText_Mode() const { return m_Info.ShadText.Mode; }
 
 private:
+    friend class zk::BwAttributes<CBwDrawInfo>;
+    tagKRBWDRAWINFO& bw_record() { return m_Info; }
+    const tagKRBWDRAWINFO& bw_record() const { return m_Info; }
     void copy_from(const CBwDrawInfo& o);
     void set_text(zk::BwPart part, long mode, const char* file);
     CString text_file(zk::BwPart part, long* mode) const;

@@ -350,30 +350,10 @@ POINT CDrawGraph::GetAt(long index) const
 // ---- attributes ---------------------------------------------------------------------------
 
 void CDrawGraph::SetAntiScale(long n) { m_Info.AntiScale = zk::anti_scale_step(n); }
-void CDrawGraph::SetBodyCol(DWORD col) { zk::set_col(m_Info, BwPart::body, col); }
-void CDrawGraph::SetEdgeCol(DWORD col) { zk::set_col(m_Info, BwPart::edge, col); }
-void CDrawGraph::SetShadCol(DWORD col) { zk::set_col(m_Info, BwPart::shad, col); }
-void CDrawGraph::SetEdgeType(long type, long size, long softpen) { zk::set_edge_type(m_Info, type, size, softpen); }
 
-void CDrawGraph::SetShadType(long type, long size, long softsize, long softpen)
-{
-    zk::set_shad_type(m_Info, type, size, softsize, softpen);
-}
 
-void CDrawGraph::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
-}
 
-void CDrawGraph::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
-}
 
-void CDrawGraph::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
-}
 
 void CDrawGraph::SetBodyText(long mode, const CString& file)
 {
@@ -396,30 +376,10 @@ void CDrawGraph::SetShadText(long mode, const char* file)
     ResetConnect();
 }
 
-void CDrawGraph::GetEdgeType(long* type, long* size, long* softpen) const
-{
-    zk::get_edge_type(m_Info, type, size, softpen);
-}
 
-void CDrawGraph::GetShadType(long* type, long* size, long* softsize, long* softpen) const
-{
-    zk::get_shad_type(m_Info, type, size, softsize, softpen);
-}
 
-void CDrawGraph::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_Info, BwPart::body, mode, patern, x, y, col1, col2);
-}
 
-void CDrawGraph::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_Info, BwPart::edge, mode, patern, x, y, col1, col2);
-}
 
-void CDrawGraph::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_Info, BwPart::shad, mode, patern, x, y, col1, col2);
-}
 
 CString CDrawGraph::GetBodyText(long* mode) const
 {

@@ -34,7 +34,7 @@ class CArchive;
 class CKrFrameBuffer;
 class CKrMonoBitmap;
 
-class ZORVIK_API CDrawGraph : public CObject {
+class ZORVIK_API CDrawGraph : public CObject, public zk::BwAttributes<CDrawGraph> {
     DECLARE_SERIAL(CDrawGraph)
 
 public:
@@ -96,66 +96,20 @@ public:
     long GetPenSize() const { return m_PenSize; }
     long GetPenType() const { return m_PenType; }
 
-    // Drawing attributes, as the text object has them.
+    // Drawing attributes, as the text object has them; the colour, edge, shadow and gradient
+    // ones come from BwAttributes.
     void SetAntiScale(long n);
-    void SetBodyCol(DWORD col);
-    void SetEdgeCol(DWORD col);
-    void SetShadCol(DWORD col);
-    void SetEdgeType(long type, long size, long softpen);
-    void SetShadType(long type, long size, long softsize, long softpen);
-    void SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-    void SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-    void SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
     void SetBodyText(long mode, const CString& file);
     void SetEdgeText(long mode, const char* file);
     void SetShadText(long mode, const char* file);
 
     long GetAntiScale() const { return m_Info.AntiScale; }
-    long GetBodyMode() const { return m_Info.BodyMode; }
-    DWORD GetBodyCol() const { return m_Info.BodyCol; }
-    long GetEdgeMode() const { return m_Info.EdgeMode; }
-    DWORD GetEdgeCol() const { return m_Info.EdgeCol; }
-    long GetShadMode() const { return m_Info.ShadMode; }
-    DWORD GetShadCol() const { return m_Info.ShadCol; }
-    void GetEdgeType(long* type, long* size, long* softpen) const;
-    long GetEdgeType_Type() const { return m_Info.EdgeType.Type; }
-    long GetEdgeType_Size() const { return m_Info.EdgeType.Size; }
-    long GetEdgeType_SoftPen() const { return m_Info.EdgeType.SoftPen; }
-    void GetShadType(long* type, long* size, long* softsize, long* softpen) const;
-    long GetShadType_Type() const { return m_Info.ShadType.Type; }
-    long GetShadType_Size() const { return m_Info.ShadType.Size; }
-    long GetShadType_SoftSize() const { return m_Info.ShadType.SoftSize; }
-    long GetShadType_SoftPen() const { return m_Info.ShadType.SoftPen; }
-    void GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    void GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    void GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    long GetBodyGrad_Mode() const { return m_Info.BodyGrad.Mode; }
-    long GetBodyGrad_Patern() const { return m_Info.BodyGrad.Patern; }
-    long GetBodyGrad_x() const { return m_Info.BodyGrad.x; }
-    long GetBodyGrad_y() const { return m_Info.BodyGrad.y; }
-    DWORD GetBodyGrad_Col1() const { return m_Info.BodyGrad.Col1; }
-    DWORD GetBodyGrad_Col2() const { return m_Info.BodyGrad.Col2; }
-    long GetEdgeGrad_Mode() const { return m_Info.EdgeGrad.Mode; }
-    long GetEdgeGrad_Patern() const { return m_Info.EdgeGrad.Patern; }
-    long GetEdgeGrad_x() const { return m_Info.EdgeGrad.x; }
-    long GetEdgeGrad_y() const { return m_Info.EdgeGrad.y; }
-    DWORD GetEdgeGrad_Col1() const { return m_Info.EdgeGrad.Col1; }
-    DWORD GetEdgeGrad_Col2() const { return m_Info.EdgeGrad.Col2; }
-    long GetShadGrad_Mode() const { return m_Info.ShadGrad.Mode; }
-    long GetShadGrad_Patern() const { return m_Info.ShadGrad.Patern; }
-    long GetShadGrad_x() const { return m_Info.ShadGrad.x; }
-    long GetShadGrad_y() const { return m_Info.ShadGrad.y; }
-    DWORD GetShadGrad_Col1() const { return m_Info.ShadGrad.Col1; }
-    DWORD GetShadGrad_Col2() const { return m_Info.ShadGrad.Col2; }
     CString GetBodyText(long* mode) const;
     CString GetBodyText_File() const { return m_BodyText; }
-    long GetBodyText_Mode() const { return m_Info.BodyText.Mode; }
     CString GetEdgeText(long* mode) const;
     CString GetEdgeText_File() const { return m_EdgeText; }
-    long GetEdgeText_Mode() const { return m_Info.EdgeText.Mode; }
     CString GetShadText(long* mode) const;
     CString GetShadText_File() const { return m_ShadText; }
-    long GetShadText_Mode() const { return m_Info.ShadText.Mode; }
     // The rectangle the last drawing covered.
     CBox& GetDispEria() { return m_DispEria; }
     const tagKRBWDRAWINFO* GetInfo() const { return &m_Info; }
@@ -191,6 +145,9 @@ public:
     void ResetConnect();
 
 private:
+    friend class zk::BwAttributes<CDrawGraph>;
+    tagKRBWDRAWINFO& bw_record() { return m_Info; }
+    const tagKRBWDRAWINFO& bw_record() const { return m_Info; }
     void set_shape(std::int32_t type, const POINT* pts, long count);
     long check_shape(std::int32_t type, long needed) const;
     const POINT* shape_array(std::int32_t type, long needed, long* count) const;

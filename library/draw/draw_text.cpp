@@ -146,29 +146,6 @@ void CDrawText::SetNextAddress(long x, long y)
 {
     m_FontInfo.NextAddress = {static_cast<LONG>(x), static_cast<LONG>(y)};
 }
-void CDrawText::SetBodyCol(DWORD col) { zk::set_col(m_FontInfo.BwDrawInfo, BwPart::body, col); }
-void CDrawText::SetEdgeCol(DWORD col) { zk::set_col(m_FontInfo.BwDrawInfo, BwPart::edge, col); }
-void CDrawText::SetShadCol(DWORD col) { zk::set_col(m_FontInfo.BwDrawInfo, BwPart::shad, col); }
-void CDrawText::SetEdgeType(long type, long size, long soft_pen)
-{
-    zk::set_edge_type(m_FontInfo.BwDrawInfo, type, size, soft_pen);
-}
-void CDrawText::SetShadType(long type, long size, long soft_size, long soft_pen)
-{
-    zk::set_shad_type(m_FontInfo.BwDrawInfo, type, size, soft_size, soft_pen);
-}
-void CDrawText::SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::body, mode, patern, x, y, col1, col2);
-}
-void CDrawText::SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::edge, mode, patern, x, y, col1, col2);
-}
-void CDrawText::SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2)
-{
-    zk::set_grad(m_FontInfo.BwDrawInfo, BwPart::shad, mode, patern, x, y, col1, col2);
-}
 void CDrawText::SetBodyText(long mode, const CString& file)
 {
     m_BodyFile = file;
@@ -214,26 +191,6 @@ void CDrawText::GetNextAddress(long* x, long* y) const
 {
     if (x) *x = m_FontInfo.NextAddress.x;
     if (y) *y = m_FontInfo.NextAddress.y;
-}
-void CDrawText::GetEdgeType(long* type, long* size, long* soft_pen) const
-{
-    zk::get_edge_type(m_FontInfo.BwDrawInfo, type, size, soft_pen);
-}
-void CDrawText::GetShadType(long* type, long* size, long* soft_size, long* soft_pen) const
-{
-    zk::get_shad_type(m_FontInfo.BwDrawInfo, type, size, soft_size, soft_pen);
-}
-void CDrawText::GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_FontInfo.BwDrawInfo, BwPart::body, mode, patern, x, y, col1, col2);
-}
-void CDrawText::GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_FontInfo.BwDrawInfo, BwPart::edge, mode, patern, x, y, col1, col2);
-}
-void CDrawText::GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const
-{
-    zk::get_grad(m_FontInfo.BwDrawInfo, BwPart::shad, mode, patern, x, y, col1, col2);
 }
 CString CDrawText::GetBodyText(long* mode) const
 {

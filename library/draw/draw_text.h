@@ -19,7 +19,7 @@
 #include "platform/framework/cobject.h"
 #include "platform/framework/geometry.h"
 
-class ZORVIK_API CDrawText : public CKrFont, public CObject {
+class ZORVIK_API CDrawText : public CKrFont, public CObject, public zk::BwAttributes<CDrawText> {
     DECLARE_SERIAL(CDrawText)
 public:
     CDrawText();
@@ -62,14 +62,7 @@ public:
     void SetAddressMode(long n);
     void SetNextAddress(long x, long y);
     void SetNextAddress(CPoint p) { SetNextAddress(p.x, p.y); }
-    void SetBodyCol(DWORD col);
-    void SetEdgeCol(DWORD col);
-    void SetShadCol(DWORD col);
-    void SetEdgeType(long type, long size, long soft_pen);
-    void SetShadType(long type, long size, long soft_size, long soft_pen);
-    void SetBodyGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-    void SetEdgeGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
-    void SetShadGrad(long mode, long patern, long x, long y, DWORD col1, DWORD col2);
+    // The colour, edge, shadow and gradient attributes come from BwAttributes.
     void SetBodyText(long mode, const CString& file);
     void SetEdgeText(long mode, const char* file);
     void SetShadText(long mode, const char* file);
@@ -108,51 +101,12 @@ public:
     CPoint GetNextAddress() const { return CPoint(m_FontInfo.NextAddress.x, m_FontInfo.NextAddress.y); }
     long GetNextAddress_X() const { return m_FontInfo.NextAddress.x; }
     long GetNextAddress_Y() const { return m_FontInfo.NextAddress.y; }
-    long GetBodyMode() const { return m_FontInfo.BwDrawInfo.BodyMode; }
-    DWORD GetBodyCol() const { return m_FontInfo.BwDrawInfo.BodyCol; }
-    long GetEdgeMode() const { return m_FontInfo.BwDrawInfo.EdgeMode; }
-    DWORD GetEdgeCol() const { return m_FontInfo.BwDrawInfo.EdgeCol; }
-    long GetShadMode() const { return m_FontInfo.BwDrawInfo.ShadMode; }
-    DWORD GetShadCol() const { return m_FontInfo.BwDrawInfo.ShadCol; }
-    void GetEdgeType(long* type, long* size, long* soft_pen) const;
-    long GetEdgeType_Type() const { return m_FontInfo.BwDrawInfo.EdgeType.Type; }
-    long GetEdgeType_Size() const { return m_FontInfo.BwDrawInfo.EdgeType.Size; }
-    long GetEdgeType_SoftPen() const { return m_FontInfo.BwDrawInfo.EdgeType.SoftPen; }
-    void GetShadType(long* type, long* size, long* soft_size, long* soft_pen) const;
-    long GetShadType_Type() const { return m_FontInfo.BwDrawInfo.ShadType.Type; }
-    long GetShadType_Size() const { return m_FontInfo.BwDrawInfo.ShadType.Size; }
-    long GetShadType_SoftSize() const { return m_FontInfo.BwDrawInfo.ShadType.SoftSize; }
-    long GetShadType_SoftPen() const { return m_FontInfo.BwDrawInfo.ShadType.SoftPen; }
-    void GetBodyGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    long GetBodyGrad_Mode() const { return m_FontInfo.BwDrawInfo.BodyGrad.Mode; }
-    long GetBodyGrad_Patern() const { return m_FontInfo.BwDrawInfo.BodyGrad.Patern; }
-    long GetBodyGrad_x() const { return m_FontInfo.BwDrawInfo.BodyGrad.x; }
-    long GetBodyGrad_y() const { return m_FontInfo.BwDrawInfo.BodyGrad.y; }
-    DWORD GetBodyGrad_Col1() const { return m_FontInfo.BwDrawInfo.BodyGrad.Col1; }
-    DWORD GetBodyGrad_Col2() const { return m_FontInfo.BwDrawInfo.BodyGrad.Col2; }
-    void GetEdgeGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    long GetEdgeGrad_Mode() const { return m_FontInfo.BwDrawInfo.EdgeGrad.Mode; }
-    long GetEdgeGrad_Patern() const { return m_FontInfo.BwDrawInfo.EdgeGrad.Patern; }
-    long GetEdgeGrad_x() const { return m_FontInfo.BwDrawInfo.EdgeGrad.x; }
-    long GetEdgeGrad_y() const { return m_FontInfo.BwDrawInfo.EdgeGrad.y; }
-    DWORD GetEdgeGrad_Col1() const { return m_FontInfo.BwDrawInfo.EdgeGrad.Col1; }
-    DWORD GetEdgeGrad_Col2() const { return m_FontInfo.BwDrawInfo.EdgeGrad.Col2; }
-    void GetShadGrad(long* mode, long* patern, long* x, long* y, DWORD* col1, DWORD* col2) const;
-    long GetShadGrad_Mode() const { return m_FontInfo.BwDrawInfo.ShadGrad.Mode; }
-    long GetShadGrad_Patern() const { return m_FontInfo.BwDrawInfo.ShadGrad.Patern; }
-    long GetShadGrad_x() const { return m_FontInfo.BwDrawInfo.ShadGrad.x; }
-    long GetShadGrad_y() const { return m_FontInfo.BwDrawInfo.ShadGrad.y; }
-    DWORD GetShadGrad_Col1() const { return m_FontInfo.BwDrawInfo.ShadGrad.Col1; }
-    DWORD GetShadGrad_Col2() const { return m_FontInfo.BwDrawInfo.ShadGrad.Col2; }
     CString GetBodyText(long* mode) const;
     CString GetBodyText_File() const { return m_BodyFile; }
-    long GetBodyText_Mode() const { return m_FontInfo.BwDrawInfo.BodyText.Mode; }
     CString GetEdgeText(long* mode) const;
     CString GetEdgeText_File() const { return m_EdgeFile; }
-    long GetEdgeText_Mode() const { return m_FontInfo.BwDrawInfo.EdgeText.Mode; }
     CString GetShadText(long* mode) const;
     CString GetShadText_File() const { return m_ShadFile; }
-    long GetShadText_Mode() const { return m_FontInfo.BwDrawInfo.ShadText.Mode; }
     CBox& GetDispEria() { return m_DispEria; }
     const tagKRFONTINFO& GetFontInfo() const { return m_FontInfo; }
 
@@ -170,6 +124,9 @@ public:
     void ResetConnect();
 
 private:
+    friend class zk::BwAttributes<CDrawText>;
+    tagKRBWDRAWINFO& bw_record() { return m_FontInfo.BwDrawInfo; }
+    const tagKRBWDRAWINFO& bw_record() const { return m_FontInfo.BwDrawInfo; }
     void copy_from(const CDrawText& o);
 
     tagKRFONTINFO m_FontInfo{};
