@@ -70,4 +70,45 @@ void lay_ass_images(const ass_image* img, CKrFrameBuffer& frame)
     }
 }
 
+AssCaption::AssCaption(const AssStyle& style, long frame_w, long frame_h)
+    : lib_(ass_library_init()), renderer_(ass_renderer_init(lib_))
+{
+    ass_set_frame_size(renderer_, static_cast<int>(frame_w), static_cast<int>(frame_h));
+    ass_set_storage_size(renderer_, static_cast<int>(frame_w), static_cast<int>(frame_h));
+    ass_set_fonts(renderer_, style.font_path, style.family, ASS_FONTPROVIDER_AUTODETECT, nullptr, 1);
+    track_ = ass_new_track(lib_);
+    const std::string header =
+        "[Script Info]\nScriptType: v4.00+\nPlayResX: " + std::to_string(frame_w) +
+        "\nPlayResY: " + std::to_string(frame_h) + "\n\n[V4+ Styles]\n"
+        "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
+        "Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, "
+        "MarginR, MarginV, Encoding\n"
+        "Style: Default," + std::string(style.family) + "," + std::to_string(style.size) +
+        ",&H00FFFFFF,&H00FFFFFF,&H00602010,&H60000000,0,0,0,0," + std::to_string(style.scale_x) + ",100,0,0,1," +
+        std::to_string(style.outline) + "," + std::to_string(style.shadow) + ",1," + std::to_string(style.margin_lr) +
+        "," + std::to_string(style.margin_lr) + ",40,1\n\n"
+        "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+    ass_process_data(track_, const_cast<char*>(header.data()), static_cast<int>(header.size()));
+}
+
+AssCaption::~AssCaption()
+{
+    ass_free_track(track_);
+    ass_renderer_done(renderer_);
+    ass_library_done(lib_);
+}
+
+void AssCaption::set_line(const std::string& text)
+{
+    ass_flush_events(track_);
+    std::string line = "Dialogue: 0,0:00:00.00,9:00:00.00,Default,,0,0,0,," + text + "\n";
+    ass_process_data(track_, line.data(), static_cast<int>(line.size()));
+}
+
+void AssCaption::render(long long t, CKrFrameBuffer& frame)
+{
+    int changed = 0;
+    lay_ass_images(ass_render_frame(renderer_, track_, t, &changed), frame);
+}
+
 } // namespace zb
