@@ -1,20 +1,20 @@
-// Rendered caption elements against committed reference pictures (tests/data/draw/*.pam).
+// Rendered caption elements against committed reference pictures
+// (tests/data/goldens/renderer/*.pam).
 //
 // Each element is drawn by the library (SetFb) and by the plain renderer of the tests; the two
-// must agree exactly, and both must equal the committed picture, so a later optimisation can
-// neither drift from the definition nor change what was approved. With ZORVIK_REGEN_GOLDEN=1
-// the plain renderer's pictures are written back to the source tree instead (look at them,
-// `convert x.pam x.png`, before committing).
+// must agree exactly, and the library's picture must equal the committed one, so a later
+// optimisation can neither drift from the definition nor change what was approved. With
+// ZORVIK_UPDATE_GOLDENS=1 the pictures are written back to the source tree instead (look at
+// them, `convert x.pam x.png`, before committing).
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "draw/kr_bw_draw.h"
 #include "imagefile/img_file.h"
-#include "support/pam_image.h"
+#include "support/golden.h"
 #include "support/renderer_reference.h"
 #include "support/test_support.h"
 
@@ -119,29 +119,7 @@ TEST_P(RendererGolden, LibraryMatchesThePlainRendererAndTheApprovedPicture)
     std::string where;
     EXPECT_EQ(zt::diff_pixels(drawn, plain, &where), 0) << where;
 
-    const std::string path = zt::data_path(std::string("draw/") + g.name + ".pam");
-    const char* regen = std::getenv("ZORVIK_REGEN_GOLDEN");
-    if (regen && *regen && std::string(regen) != "0") {
-        ASSERT_TRUE(zt::write_pam(path, plain)) << path;
-        GTEST_SKIP() << "wrote " << path;
-    }
-    CKrFrameBuffer approved;
-    ASSERT_TRUE(zt::read_pam(path, approved)) << "missing reference picture " << path
-                                              << " (ZORVIK_REGEN_GOLDEN=1 writes it)";
-    ASSERT_EQ(approved.GetWidth(), drawn.GetWidth());
-    ASSERT_EQ(approved.GetHeight(), drawn.GetHeight());
-    long differing = 0, largest = 0, total = 0;
-    for (unsigned long i = 0; i < drawn.GetWidth() * drawn.GetHeight(); ++i) {
-        const DWORD a = approved.GetBufferDWord()[i], b = drawn.GetBufferDWord()[i];
-        if (a == b) continue;
-        ++differing;
-        for (int k = 0; k < 32; k += 8) {
-            const long d = std::labs(static_cast<long>((a >> k) & 255) - static_cast<long>((b >> k) & 255));
-            largest = std::max(largest, d);
-            total += d;
-        }
-    }
-    EXPECT_EQ(differing, 0) << "largest byte difference " << largest << ", total " << total;
+    EXPECT_GOLDEN(zt::check_picture(zt::golden_path("renderer", g.name), drawn));
 }
 
 INSTANTIATE_TEST_SUITE_P(Elements, RendererGolden, ::testing::ValuesIn(kGoldens),

@@ -27,9 +27,9 @@ struct Fixture {
     long key_flag;
 };
 
-class ImageMagickFixture : public ::testing::TestWithParam<Fixture> {};
+class ImageMagickGolden : public ::testing::TestWithParam<Fixture> {};
 
-TEST_P(ImageMagickFixture, DecodesToWhatTheToolReports)
+TEST_P(ImageMagickGolden, DecodesToWhatTheToolReports)
 {
     const Fixture f = GetParam();
     const std::vector<BYTE> rgba = zt::read_bytes(fixture(std::string(f.file) + ".rgba"));
@@ -44,7 +44,7 @@ TEST_P(ImageMagickFixture, DecodesToWhatTheToolReports)
     if (f.tolerance) std::printf("%s: largest difference %d, total %ld\n", f.file, worst, total);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ImageMagickFixture,
+INSTANTIATE_TEST_SUITE_P(Files, ImageMagickGolden,
                          ::testing::Values(Fixture{"im_rle32.tga", 0, 1}, Fixture{"im_raw32.tga", 0, 1},
                                            Fixture{"im_rle24.tga", 0, 0}, Fixture{"im_raw24.tga", 0, 0},
                                            Fixture{"im_top_rle32.tga", 0, 1}, Fixture{"im_24.bmp", 0, 0},
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ImageMagickFixture,
                              return s;
                          });
 
-TEST(ImageMagickFixture, EightBitBmpReadsAsDibWithItsPalette)
+TEST(ImageMagickGolden, EightBitBmpReadsAsDibWithItsPalette)
 {
     const std::vector<BYTE> rgba = zt::read_bytes(fixture("im_8.bmp.rgba"));
     ASSERT_EQ(rgba.size(), 23u * 9 * 4);
