@@ -93,6 +93,11 @@ TEST(GoldenHelper, ChecksumsAreCrc32AndKeepFillApartFromKey)
     zt::set_px(swapped, 1, 0, zt::px(base, 0, 0));
     EXPECT_NE(zt::field_sum(3, swapped).fill, before.fill);
 
+    // The documented layout: colour bytes blue, green, red as they lie in memory; keys apart.
+    const DWORD one[1] = {0x80402010u};
+    const unsigned char colour[3] = {0x10, 0x20, 0x40}, key[1] = {0x80};
+    EXPECT_EQ(zt::field_sum(6, one, 1, 1), (FieldSum{6, 1, 1, zt::crc32(colour), zt::crc32(key)}));
+
     const DWORD three[3] = {1, 2, 3};
     EXPECT_THROW(zt::field_sum(0, three, 2, 2), std::invalid_argument);
     // The same pixels in another shape: the same checksums, told apart by the size.
