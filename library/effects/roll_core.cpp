@@ -52,6 +52,8 @@ void scroll_field(RollFieldOutcome& out, RollState& s, const RollParams& p, long
 {
     const long q = (s.position + step + 5) / 10;
     const long px = std::min(q + (q & 1), s.end);
+    // Positions are even except at an odd end; a field that stopped there has nothing left to
+    // write, so the odd-row adjustment only keeps the rule whole.
     const long last = s.last[index_of(field)];
     const long odd = last & 1;
     const long d = px - (last + odd);
