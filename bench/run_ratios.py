@@ -4,6 +4,8 @@
 Benchmarks are named "<case>.<implementation>" (arguments may follow after '/'); the
 implementation "zorvik" is ours, every other one is a peer or a baseline of the same case.
 A ratio above 1 means we are faster: ratio = peer time / our time.
+Benchmarks that carry a "field_period" counter (seconds) are also listed with their time as a
+share of that period, for work that has to fit into one video field.
 
 Usage: bench/run_ratios.py [build dir] [--filter REGEX] [--json OUT]
 """
@@ -69,6 +71,17 @@ def main():
                                                           r["real_time"], r.get("time_unit", "ns"), ratio))
             report.append({"case": key, "peer": impl, "ours": ours["real_time"], "peer_time": r["real_time"],
                            "unit": unit, "ratio": ratio})
+    seconds = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+    budget = [(key, impl, r) for key in order for impl, r in cases[key].items() if "field_period" in r]
+    if budget:
+        print()
+        print("%-46s %-16s %12s %14s" % ("case", "version", "time", "field periods"))
+    for key, impl, r in budget:
+        unit = r.get("time_unit", "ns")
+        share = r["real_time"] * seconds[unit] / r["field_period"]
+        print("%-46s %-16s %9.3f %s %14.3g" % (key, impl, r["real_time"], unit, share))
+        report.append({"case": key, "version": impl, "time": r["real_time"], "unit": unit, "field_periods": share})
+
     if args.json:
         with open(args.json, "w") as f:
             json.dump(report, f, indent=2)
