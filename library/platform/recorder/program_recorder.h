@@ -16,9 +16,9 @@
 //
 // The file is Matroska with one video stream, lossless with the key (UT Video, planar RGB with
 // alpha, every frame a key frame) at 30000/1001 or 25 frames a second. UT Video is the codec
-// that stays inside a quarter of a field period per field on one core whatever is on air;
-// FFV1 compresses captions better but takes up to three field periods a field on busy pictures
-// (bench/bench_recorder.cpp has the figures).
+// that stays inside a quarter of a field period per field on one core whatever is on air
+// (about 3 ms); FFV1 and PNG compress captions far better but need most of a field period, or
+// more, per field once the picture gets busy (bench/bench_recorder.cpp has the figures).
 // A recording closed before its first frame leaves no video file behind: a Matroska file
 // without frames is refused by the readers (FFmpeg's among them), so it would only mislead.
 // The caller only copies lines: frames are encoded on a worker thread behind a bounded queue;
