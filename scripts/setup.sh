@@ -15,6 +15,8 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho
   # Latin faces the text tests draw with (DejaVu Sans and Serif with their styles)
   fonts-dejavu-core fonts-dejavu-extra
+  # the program recorder's video output (FFmpeg's libraries), and ffmpeg/ffprobe to look at it
+  libavformat-dev libavcodec-dev libavutil-dev ffmpeg
   # the converter's user interface, and a virtual display for its screenshots
   qt6-base-dev libgl-dev xvfb xauth
   # peers the benchmarks compare against, and ImageMagick's tools for cross-checks
