@@ -194,3 +194,76 @@ TEST(JpegImage, PathsAndFileErrors)
 }
 
 } // namespace
+
+namespace {
+
+// A four-component file as other programs write it: an Adobe marker, inverted inks (255 is
+// no ink), CMYK or YCCK. Each of the 16 × 16 pixels gets the inks of colours[quadrant].
+struct Inks {
+    BYTE c, m, y, k;  // inverted, as stored
+};
+
+std::vector<BYTE> adobe_file(J_COLOR_SPACE space, const Inks (&quadrants)[4])
+{
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = 16;
+    c.image_height = 16;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, space);  // writes the Adobe marker with transform 0 or 2
+    jpeg_set_quality(&c, 100, TRUE);
+    for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+    jpeg_start_compress(&c, TRUE);
+    std::vector<BYTE> row(16 * 4);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const Inks& q = quadrants[(y / 8) * 2 + x / 8];
+            row[x * 4] = q.c;
+            row[x * 4 + 1] = q.m;
+            row[x * 4 + 2] = q.y;
+            row[x * 4 + 3] = q.k;
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<BYTE> bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+} // namespace
+
+// CMYK and YCCK files of other programs are not the system's colour-with-key files: they load
+// as colours (ink × black) with an opaque key and key flag 0.
+TEST(JpegImage, AdobeCmykAndYcckFilesLoadAsOpaqueColours)
+{
+    const Inks quadrants[4] = {{255, 255, 255, 255}, {255, 0, 0, 255}, {200, 100, 50, 255}, {255, 255, 255, 128}};
+    for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
+        SCOPED_TRACE(space == JCS_CMYK ? "CMYK" : "YCCK");
+        // The system's own four-channel file first: it still loads with its key.
+        CKrJpegImage codec;
+        CKrFrameBuffer keyed = smooth_picture(16, 16, true), fb;
+        ASSERT_EQ(load_jpeg(save_jpeg(keyed, 90, 1), fb, &codec), 0);
+        ASSERT_EQ(codec.GetKeyFlag(), 1);
+        fb.DeleteFrameBuffer();
+        ASSERT_EQ(load_jpeg(adobe_file(space, quadrants), fb, &codec), 0);
+        EXPECT_EQ(codec.GetKeyFlag(), 0);
+        for (int q = 0; q < 4; ++q) {
+            const Inks& i = quadrants[q];
+            const DWORD got = px(fb, (q % 2) * 8 + 4, (q / 2) * 8 + 4);
+            EXPECT_EQ(got >> 24, 255u) << q;
+            EXPECT_NEAR(static_cast<int>((got >> 16) & 0xFF), i.c * i.k / 255, 3) << q;
+            EXPECT_NEAR(static_cast<int>((got >> 8) & 0xFF), i.m * i.k / 255, 3) << q;
+            EXPECT_NEAR(static_cast<int>(got & 0xFF), i.y * i.k / 255, 3) << q;
+        }
+    }
+}
