@@ -17,6 +17,8 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra
   # the converter's user interface, and a virtual display for its screenshots
   qt6-base-dev libgl-dev xvfb xauth
+  # the toolkit's own Japanese texts, so standard dialogs (the folder browser) read Japanese
+  qt6-translations-l10n
   # peers the benchmarks compare against, and ImageMagick's tools for cross-checks
   libpixman-1-dev libvips-dev libmagickwand-6.q16-dev imagemagick libass-dev
 )

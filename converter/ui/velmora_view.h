@@ -13,6 +13,9 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "core/folder_listing.h"
 
 class CVelmoraDoc;
 class QButtonGroup;
@@ -98,8 +101,11 @@ private:
     QRadioButton* make_radio(int id, int x, int y, int w, int h, const QString& text);
     QLabel* make_label(int id, int x, int y, int w, int h, const QString& text);
     QTreeWidget* make_list(int id, int x, int y, int w, int h);
-    // Lists one folder for one extension; false when a file could not be opened.
-    bool list_into(QTreeWidget* list, int* count, const QString& folder, const char* ext);
+    // Lists one folder for one extension, adding what could not be opened to unreadable.
+    void list_into(QTreeWidget* list, int* count, const QString& folder, const char* ext,
+                   std::vector<vm::UnreadableEntry>* unreadable);
+    // Empties list and lists every picture type of folder into it.
+    void list_all(QTreeWidget* list, int* count, const QString& folder);
     // Lists every picture type of the source folder in the edit field afresh.
     void list_sources();
     int aspect_choice() const;
