@@ -8,6 +8,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -33,16 +35,29 @@ QFont point_font(const QString& family, int points)
     return f;
 }
 
-QFont cell_height_font(const QString& family, int cell_height)
-{
-    QFont f(family);
-    f.setWeight(QFont::Normal);
-    for (int px = cell_height; px > 1; --px) {
-        f.setPixelSize(px);
-        if (QFontMetrics(f).height() <= cell_height) return f;
+namespace {
+
+class TightItemStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        // Item views place their cell text this far (plus one) from the cell's sides.
+        if (metric == PM_FocusFrameHMargin) return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
     }
-    f.setPixelSize(cell_height);
-    return f;
+};
+
+} // namespace
+
+QStyle* tight_item_style()
+{
+    // Parented to the application, which outlives every window and deletes it at the end.
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new TightItemStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
 }
 
 int mul_div(int a, int b, int c)

@@ -18,6 +18,7 @@
 #include <QString>
 #include <string>
 
+class QStyle;
 class QWidget;
 
 namespace vmui {
@@ -30,9 +31,9 @@ inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 
 // A form font of the given point size.
 QFont point_font(const QString& family, int points);
-// A font whose character cell (ascent + descent) is at most cell_height pixels, the way a
-// positive font height is meant.
-QFont cell_height_font(const QString& family, int cell_height);
+// The look of item views whose cells keep one pixel of margin beside their text rather than
+// three, for narrow columns that must show their texts whole. One shared instance.
+QStyle* tight_item_style();
 
 // Rounds a × b / c half away from zero.
 int mul_div(int a, int b, int c);

@@ -57,7 +57,7 @@ CVelmoraView::FolderPicker CVelmoraView::SetFolderPicker(FolderPicker picker)
 }
 
 CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QWidget* parent)
-    : QWidget(parent), m_pDoc(doc), m_font(vmui::cell_height_font(vmui::kGothic, 14))
+    : QWidget(parent), m_pDoc(doc), m_font(vmui::point_font(vmui::kGothic, 9))
 {
     setProperty("dialogId", static_cast<int>(IDD));
     setFixedSize(1016, 710);
@@ -155,6 +155,10 @@ QTreeWidget* CVelmoraView::make_list(int id, int x, int y, int w, int h)
 {
     auto* list = new QTreeWidget(this);
     list->setGeometry(x, y, w, h);
+    // The fixed-pitch face's narrow digits and a one-pixel cell margin let a five-digit
+    // "99999 KB" stand whole in the 50-pixel size column.
+    list->setFont(m_font);
+    list->setStyle(vmui::tight_item_style());
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -112,7 +112,10 @@ private:
     int output_format() const;
 
     CVelmoraDoc* m_pDoc;
-    QFont m_font;  // the bottom row's "ＭＳ ゴシック", cell height 14
+    // "ＭＳ ゴシック" at 9 points (12 pixels) for the lists and the bottom row: the size at which
+    // "TGA(圧)" fits its 60-pixel radio button and a file size its 50-pixel column (the
+    // 14-pixel cell the form once named cuts both).
+    QFont m_font;
     QLineEdit* m_editSrc;
     QLineEdit* m_editDst;
     QTreeWidget* m_listSrc;

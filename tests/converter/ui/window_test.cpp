@@ -65,6 +65,7 @@ private slots:
     void formControlsSitWhereTheyWereDesigned_data();
     void formControlsSitWhereTheyWereDesigned();
     void mainWindowIsFixedAtTheTopLeft();
+    void textsTheFormMustShowWholeFit();
     void startUpListsTheFoldersWhenTheSettingsAskForIt();
     void selectedRowsAreConvertedAndListed();
     void convertWithNothingSelectedSaysSo();
@@ -156,6 +157,35 @@ void WindowTest::mainWindowIsFixedAtTheTopLeft()
     QVERIFY(vmui::find_control_as<QRadioButton>(&frame, 1324)->isChecked());
     QVERIFY(vmui::find_control_as<QRadioButton>(&frame, 1330)->isChecked());
     QVERIFY(vmui::find_control(&frame, 1363)->isHidden());
+}
+
+void WindowTest::textsTheFormMustShowWholeFit()
+{
+    CMainFrame frame(zt::temp_path("absent.INI"));
+    // Every radio button and label of the bottom row holds its whole text.
+    for (int id : {1330, 1346, 1334, 1338, 1342, 1322, 1323, 1331, 1324}) {
+        auto* r = vmui::find_control_as<QRadioButton>(&frame, id);
+        QVERIFY2(r->sizeHint().width() <= r->width(), qPrintable(QStringLiteral("%1: %2 > %3")
+                                                                   .arg(r->text())
+                                                                   .arg(r->sizeHint().width())
+                                                                   .arg(r->width())));
+    }
+    for (int id : {1362, 1360}) {
+        auto* l = vmui::find_control_as<QLabel>(&frame, id);
+        QVERIFY(l->sizeHint().width() <= l->width());
+    }
+    // File sizes up to five digits of kilobytes stand whole in the size column, with the
+    // margin the list keeps on each side of a cell's text.
+    for (int id : {1340, 1341}) {
+        auto* list = vmui::find_control_as<QTreeWidget>(&frame, id);
+        const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+        for (const char* text : {"1308 KB", "99999 KB"}) {
+            const int need = QFontMetrics(list->font()).horizontalAdvance(QString::fromUtf8(text)) + 2 * margin;
+            QVERIFY2(need <= list->columnWidth(1), qPrintable(QStringLiteral("%1 needs %2").arg(text).arg(need)));
+        }
+        const int need = QFontMetrics(list->font()).horizontalAdvance(QStringLiteral("1920×1080")) + 2 * margin;
+        QVERIFY(need <= list->columnWidth(3));
+    }
 }
 
 void WindowTest::startUpListsTheFoldersWhenTheSettingsAskForIt()
