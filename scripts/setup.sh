@@ -19,6 +19,8 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev ffmpeg
   # the converter's user interface, and a virtual display for its screenshots
   qt6-base-dev libgl-dev xvfb xauth
+  # the toolkit's own Japanese texts, so standard dialogs (the folder browser) read Japanese
+  qt6-translations-l10n
   # peers the benchmarks compare against, and ImageMagick's tools for cross-checks
   libpixman-1-dev libvips-dev libmagickwand-6.q16-dev imagemagick libass-dev
 )

@@ -4,9 +4,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,17 +24,24 @@ namespace vmbatch {
 namespace {
 
 constexpr char kHelp[] =
-    "Usage: Velmora --batch --src DIR --dst DIR [options] [files...]\n"
+    "Usage: Velmora                     open the conversion window (needs a display)\n"
+    "       Velmora --batch --src DIR --dst DIR [options] [files...]\n"
+    "       Velmora --help | --version\n"
     "\n"
     "Converts still pictures (Targa, PICT, BMP, JPEG) from DIR to broadcast-size files\n"
     "without opening a window. Without file names every .tga, .pct, .bmp and .jpg file of\n"
-    "the source folder is converted (names compare ignoring case); file names are taken\n"
-    "inside the source folder. Outputs keep the base name and take the format's extension;\n"
-    "existing files of that name are replaced.\n"
+    "the source folder is converted (names compare ignoring case; entries that cannot be\n"
+    "opened are named and skipped); file names must be plain names of files in the source\n"
+    "folder. Outputs keep the base name and take the format's extension; existing files of\n"
+    "that name are replaced, but no output of the run replaces another one (a.jpg and a.bmp\n"
+    "both become a.tga: the later one fails).\n"
     "\n"
     "Options:\n"
     "  --src DIR          source folder (required)\n"
-    "  --dst DIR          destination folder, must exist (required)\n"
+    "  --dst DIR          destination folder, must exist (required); it may be the source\n"
+    "                     folder only with --in-place\n"
+    "  --in-place         allow --dst to be the source folder: outputs may then replace\n"
+    "                     sources of the same name once those are converted\n"
     "  --format F         tga (run-length Targa, default), tga-raw (uncompressed Targa),\n"
     "                     jpg (quality 85, no key), bmp (24-bit), pict\n"
     "  --aspect A         off (keep size, default), widen (width x 1.125),\n"
@@ -44,13 +54,16 @@ constexpr char kHelp[] =
     "                     always on opaque black\n"
     "  --preset P         start the custom values from preset 1 or 2 of Velmora.INI\n"
     "                     (otherwise from the preset its CUSTOM key selects)\n"
-    "  --ini FILE         settings file (default: Velmora.INI in the current directory)\n"
+    "  --ini FILE         settings file, must be readable (default: Velmora.INI in the\n"
+    "                     current directory, when there is one)\n"
     "  --help             this text\n"
+    "  --version          the program's version\n"
     "\n"
     "--size, --cut, --passes, --key and --preset imply --aspect custom. Values from the\n"
     "settings file are limited as the custom dialog limits them.\n"
     "\n"
-    "Exit status: 0 every file converted, 1 some file failed, 2 bad command line or folder.\n";
+    "Exit status: 0 every file converted, 1 some file failed or was skipped, 2 bad command\n"
+    "line, folder or settings (nothing converted).\n";
 
 struct Options {
     QString src;
@@ -63,6 +76,7 @@ struct Options {
     int passes = 0;
     int key = 0;
     int preset = 0;  // 0: the one the settings file selects
+    bool in_place = false;
     QString ini;
     QStringList files;
 };
@@ -83,12 +97,14 @@ bool parse_int(const QString& text, int lo, int hi, int* out)
 }
 
 // Reads the command line into o; on a mistake writes it to err and returns false.
-bool parse(const QStringList& arguments, Options& o, std::FILE* out, std::FILE* err, bool* help)
+bool parse(const QStringList& arguments, Options& o, std::FILE* out, std::FILE* err, bool* done)
 {
     QCommandLineParser p;
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption batch(QStringLiteral("batch"));
     const QCommandLineOption help_opt(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    const QCommandLineOption version_opt(QStringLiteral("version"));
+    const QCommandLineOption in_place(QStringLiteral("in-place"));
     const QCommandLineOption src(QStringLiteral("src"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption dst(QStringLiteral("dst"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("F"));
@@ -99,7 +115,7 @@ bool parse(const QStringList& arguments, Options& o, std::FILE* out, std::FILE* 
     const QCommandLineOption key(QStringLiteral("key"), QString(), QStringLiteral("K"));
     const QCommandLineOption preset(QStringLiteral("preset"), QString(), QStringLiteral("P"));
     const QCommandLineOption ini(QStringLiteral("ini"), QString(), QStringLiteral("FILE"));
-    p.addOptions({batch, help_opt, src, dst, format, aspect, size, cut, passes, key, preset, ini});
+    p.addOptions({batch, help_opt, version_opt, in_place, src, dst, format, aspect, size, cut, passes, key, preset, ini});
     p.addPositionalArgument(QStringLiteral("files"), QString());
 
     auto fail = [&](const QString& why) {
@@ -109,7 +125,12 @@ bool parse(const QStringList& arguments, Options& o, std::FILE* out, std::FILE* 
     if (!p.parse(arguments)) return fail(p.errorText());
     if (p.isSet(help_opt)) {
         print(out, QString::fromUtf8(kHelp));
-        *help = true;
+        *done = true;
+        return true;
+    }
+    if (p.isSet(version_opt)) {
+        print(out, QStringLiteral("Velmora Version %1\n").arg(QStringLiteral(VELMORA_PRODUCT_VERSION)));
+        *done = true;
         return true;
     }
     if (!p.isSet(src) || !p.isSet(dst)) return fail(QStringLiteral("--src and --dst are required"));
@@ -117,6 +138,14 @@ bool parse(const QStringList& arguments, Options& o, std::FILE* out, std::FILE* 
     o.dst = p.value(dst);
     o.files = p.positionalArguments();
     o.ini = p.value(ini);
+    o.in_place = p.isSet(in_place);
+    for (const QString& f : o.files) {
+        // Only files of the source folder: a path would read from, and write to, elsewhere.
+        if (f.isEmpty() || f == QLatin1String(".") || f == QLatin1String("..") || f.contains(QLatin1Char('/')) ||
+            f.contains(QLatin1Char('\\'))) {
+            return fail(QStringLiteral("'%1' is not a plain file name; files are named as they are in --src").arg(f));
+        }
+    }
 
     if (p.isSet(format)) {
         static const char* const names[] = {"tga", "jpg", "bmp", "pict", "tga-raw"};
@@ -197,11 +226,29 @@ vm::tagCONVSETTING custom_settings(const CVelmoraDoc& doc, const Options& o)
     return s;
 }
 
-QString one_line(const std::string& text)
+// Checks that path is an existing folder; otherwise says what it is, for the named role.
+bool check_folder(const QString& path, const char* role, std::FILE* err)
 {
-    QString s = QString::fromStdString(text);
-    s.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return s;
+    const QFileInfo info(path);
+    if (info.isDir()) return true;
+    if (info.exists()) {
+        print(err, QStringLiteral("Velmora: %1 is not a folder: %2\n").arg(QLatin1String(role), path));
+    } else {
+        print(err, QStringLiteral("Velmora: %1 folder not found: %2\n").arg(QLatin1String(role), path));
+    }
+    return false;
+}
+
+// Why a file was not converted, in this mode's words.
+QString failure_text(CVelmoraDoc::Failure failure)
+{
+    switch (failure) {
+    case CVelmoraDoc::Failure::load: return QStringLiteral("cannot be loaded (not a picture of its kind, or damaged)");
+    case CVelmoraDoc::Failure::output_size: return QStringLiteral("the output size is not a picture size");
+    case CVelmoraDoc::Failure::render: return QStringLiteral("not enough memory to convert it");
+    case CVelmoraDoc::Failure::save: return QStringLiteral("the output could not be written");
+    default: return QStringLiteral("not converted");
+    }
 }
 
 } // namespace
@@ -210,7 +257,7 @@ bool WantsBatch(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0 ||
-            std::strcmp(argv[i], "-h") == 0) {
+            std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--version") == 0) {
             return true;
         }
     }
@@ -229,25 +276,33 @@ int RunBatchMain(int argc, char** argv)
 int RunBatch(const QStringList& arguments, std::FILE* out, std::FILE* err)
 {
     Options o;
-    bool help = false;
-    if (!parse(arguments, o, out, err, &help)) return kUsageError;
-    if (help) return kAllConverted;
+    bool done = false;
+    if (!parse(arguments, o, out, err, &done)) return kUsageError;
+    if (done) return kAllConverted;
 
-    if (!QFileInfo(o.src).isDir()) {
-        print(err, QStringLiteral("Velmora: source folder not found: %1\n").arg(o.src));
+    if (!check_folder(o.src, "source", err) || !check_folder(o.dst, "destination", err)) return kUsageError;
+    if (!o.in_place && QFileInfo(o.src).canonicalFilePath() == QFileInfo(o.dst).canonicalFilePath()) {
+        print(err, QStringLiteral("Velmora: --dst is the source folder: outputs would replace the sources they are "
+                                  "made from; give --in-place to convert there anyway\n"));
         return kUsageError;
     }
-    if (!QFileInfo(o.dst).isDir()) {
-        print(err, QStringLiteral("Velmora: destination folder not found: %1\n").arg(o.dst));
-        return kUsageError;
+    // A settings file asked for by name must be there; the default one may be missing.
+    if (!o.ini.isEmpty()) {
+        const QFileInfo info(o.ini);
+        if (!info.exists()) {
+            print(err, QStringLiteral("Velmora: settings file not found: %1\n").arg(o.ini));
+            return kUsageError;
+        }
+        QFile probe(o.ini);
+        if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
+            print(err, QStringLiteral("Velmora: settings file cannot be read: %1\n").arg(o.ini));
+            return kUsageError;
+        }
     }
 
-    // Whatever the document would show in a box is kept for the file's line.
-    std::vector<std::string> messages;
-    const vm::MessageHandler previous = vm::set_message_handler([&messages](const std::string& text, unsigned style) {
-        messages.push_back(text);
-        return vm::default_answer(style);
-    });
+    // The document's boxes speak the window's language; this mode says the same in its own.
+    const vm::MessageHandler previous =
+        vm::set_message_handler([](const std::string&, unsigned style) { return vm::default_answer(style); });
     struct Restore {
         const vm::MessageHandler& h;
         ~Restore() { vm::set_message_handler(h); }
@@ -261,64 +316,90 @@ int RunBatch(const QStringList& arguments, std::FILE* out, std::FILE* err)
     doc.m_strDstPath = o.dst.toStdString();
     if (o.aspect == vm::kAspectCustom) {
         doc.CurrentSettings = custom_settings(doc, o);
+        // Every file would fail alike: say it once, before converting anything.
+        if (doc.CurrentSettings.nWidth < 1 || doc.CurrentSettings.nHeight < 1) {
+            print(err, QStringLiteral("Velmora: the custom output size %1x%2 (from %3) is not a picture size; "
+                                      "give --size WxH\n")
+                           .arg(doc.CurrentSettings.nWidth)
+                           .arg(doc.CurrentSettings.nHeight)
+                           .arg(ini));
+            return kUsageError;
+        }
     } else {
         doc.ResetCustomExtras();
     }
 
-    int failed = 0;
     std::vector<std::string> names;
+    int skipped = 0;
     if (o.files.isEmpty()) {
+        std::vector<vm::UnreadableEntry> unreadable;
         for (const char* ext : vm::kListExtensions) {
-            const vm::ListResult r = vm::list_folder(o.src.toStdString(), ext, nullptr,
-                                                     [&names](const vm::ListRow& row) { names.push_back(row.name); });
-            if (r != vm::ListResult::Done) {
-                const QString why = messages.empty() ? QStringLiteral("listing failed") : one_line(messages.back());
-                print(err, QStringLiteral("Velmora: %1 (%2 files of %3 not all listed)\n")
-                               .arg(why, QString::fromLatin1(ext), o.src));
-                ++failed;
-            }
+            vm::list_folder(o.src.toStdString(), ext, nullptr,
+                            [&names](const vm::ListRow& row) { names.push_back(row.name); }, &unreadable);
         }
+        for (const vm::UnreadableEntry& e : unreadable) {
+            print(err, QStringLiteral("Velmora: skipped %1: cannot be opened (%2)\n")
+                           .arg(QString::fromStdString(e.name), QString::fromStdString(e.reason)));
+        }
+        skipped = static_cast<int>(unreadable.size());
     } else {
         for (const QString& f : o.files) names.push_back(f.toStdString());
     }
-    if (names.empty() && failed == 0) {
+    if (names.empty() && skipped == 0) {
         print(out, QStringLiteral("No pictures (.tga, .pct, .bmp, .jpg) in %1\n").arg(o.src));
         return kAllConverted;
     }
 
+    // Where each file comes from and goes to: an output that an earlier file of the run
+    // wrote, or that is a source still to be converted, is not written.
     const int total = static_cast<int>(names.size());
-    int converted = 0;
-    for (int i = 0; i < total; ++i) {
-        const std::string& name = names[static_cast<size_t>(i)];
+    std::vector<QString> sources, outputs;
+    for (const std::string& name : names) {
+        sources.push_back(QFileInfo(QString::fromStdString(vm::join_path(o.src.toStdString(), name))).absoluteFilePath());
+        outputs.push_back(
+            QFileInfo(QString::fromStdString(vm::destination_path(o.dst.toStdString(), name, o.format))).absoluteFilePath());
+    }
+    std::map<QString, size_t> written;  // output path -> the file that wrote it
+
+    int converted = 0, failed = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
         const std::string src = vm::join_path(o.src.toStdString(), name);
         const std::string dst = vm::destination_path(o.dst.toStdString(), name, o.format);
-        print(out, QStringLiteral("[%1/%2] %3 -> %4: ").arg(i + 1).arg(total).arg(QString::fromStdString(name),
-                                                                                     QString::fromStdString(dst)));
-        messages.clear();
-        const bool listed_type = [&] {
-            for (const char* ext : vm::kListExtensions) {
-                if (vm::has_extension(name, ext)) return true;
-            }
-            return false;
-        }();
-        if (!listed_type) {
-            print(out, QStringLiteral("failed: not a .tga, .pct, .bmp or .jpg file\n"));
-            ++failed;
-            continue;
+        print(out, QStringLiteral("[%1/%2] %3 -> %4: ")
+                       .arg(i + 1)
+                       .arg(total)
+                       .arg(QString::fromStdString(name), QString::fromStdString(dst)));
+        QString why;
+        const QString& output = outputs[i];
+        const auto earlier = written.find(output);
+        const auto later = std::find(sources.begin() + static_cast<std::ptrdiff_t>(i) + 1, sources.end(), output);
+        if (!std::any_of(std::begin(vm::kListExtensions), std::end(vm::kListExtensions),
+                         [&](const char* ext) { return vm::has_extension(name, ext); })) {
+            why = QStringLiteral("not a .tga, .pct, .bmp or .jpg file");
+        } else if (earlier != written.end()) {
+            why = QStringLiteral("%1 was already written from %2 in this run")
+                      .arg(QFileInfo(output).fileName(), QString::fromStdString(names[earlier->second]));
+        } else if (later != sources.end()) {
+            why = QStringLiteral("it would replace %1, which is still to be converted").arg(QFileInfo(output).fileName());
+        } else {
+            doc.ConvertFile(CString(src), CString(dst), o.aspect, o.format);
+            if (!doc.LastWriteSucceeded()) why = failure_text(doc.LastFailure());
         }
-        const int loaded = doc.ConvertFile(CString(src), CString(dst), o.aspect, o.format);
-        if (loaded == 1 && doc.LastWriteSucceeded()) {
+        if (why.isEmpty()) {
             print(out, QStringLiteral("ok\n"));
+            written.emplace(output, i);
             ++converted;
         } else {
-            print(out, QStringLiteral("failed: %1\n")
-                           .arg(messages.empty() ? QStringLiteral("not converted") : one_line(messages.back())));
+            print(out, QStringLiteral("failed: %1\n").arg(why));
             ++failed;
         }
         std::fflush(out);
     }
-    print(out, QStringLiteral("%1 of %2 converted, %3 failed\n").arg(converted).arg(total).arg(failed));
-    return failed == 0 ? kAllConverted : kSomeFailed;
+    QString summary = QStringLiteral("%1 of %2 converted, %3 failed").arg(converted).arg(total).arg(failed);
+    if (skipped > 0) summary += QStringLiteral(", %1 skipped (cannot be opened)").arg(skipped);
+    print(out, summary + QLatin1Char('\n'));
+    return failed == 0 && skipped == 0 ? kAllConverted : kSomeFailed;
 }
 
 } // namespace vmbatch

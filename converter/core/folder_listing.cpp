@@ -6,12 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include "convert_pipeline.h"
-#include "message_box.h"
 
 namespace vm {
 
@@ -93,22 +94,31 @@ bool has_extension(const std::string& name, const char* ext)
     return true;
 }
 
-ListResult list_folder(const std::string& folder, const char* ext, const SizeProbe& probe, const RowSink& sink)
+ListResult list_folder(const std::string& folder, const char* ext, const SizeProbe& probe, const RowSink& sink,
+                       std::vector<UnreadableEntry>* unreadable)
 {
     if (folder.empty()) return ListResult::Done;
+    ListResult result = ListResult::Done;
     for (const std::string& name : matching_names(folder, ext)) {
         ListRow row;
         row.name = name;
         row.path = join_path(folder, name);
 
-        const int fd = ::open(row.path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Not blocking: a pipe named like a picture must not stop the listing either.
+        const int fd = ::open(row.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat st{};
+        std::string reason;
         if (fd < 0 || ::fstat(fd, &st) != 0) {
-            if (fd >= 0) ::close(fd);
-            message_box("ファイルのオープンに失敗しました。");
-            return ListResult::OpenFailed;
+            reason = std::strerror(errno);
+        } else if (!S_ISREG(st.st_mode)) {
+            reason = "not a regular file";
         }
-        ::close(fd);
+        if (fd >= 0) ::close(fd);
+        if (!reason.empty()) {
+            if (unreadable) unreadable->push_back({name, reason});
+            result = ListResult::SomeUnreadable;
+            continue;
+        }
         row.size_text = file_size_text(static_cast<std::uint64_t>(st.st_size));
         row.date_text = file_date_text(st.st_mtime);
         if (probe) {
@@ -118,7 +128,7 @@ ListResult list_folder(const std::string& folder, const char* ext, const SizePro
         }
         sink(row);
     }
-    return ListResult::Done;
+    return result;
 }
 
 } // namespace vm

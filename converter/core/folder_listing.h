@@ -6,13 +6,14 @@
 // case), so a listing does not depend on the order the file system keeps entries in. The
 // picture size is learnt by loading each file in full, which is why listings of big folders
 // are slow and why the caller gets each row as soon as it is ready (the window lets the
-// user click between rows).
+// user click between rows). One bad entry never hides the files after it.
 #pragma once
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/framework/geometry.h"
 
@@ -41,17 +42,25 @@ std::string image_size_text(long width, long height);
 bool has_extension(const std::string& name, const char* ext);
 
 enum class ListResult {
-    Done,         // every matching file was listed (an empty or missing folder lists nothing)
-    OpenFailed,   // a file could not be opened; the message was shown and the listing stopped
+    Done,            // every matching file was listed (an empty or missing folder lists nothing)
+    SomeUnreadable,  // every other file was listed; some entries could not be opened
+};
+
+// A matching entry that could not be opened (a dangling link, a link loop, no permission,
+// something that is not a file): its name and the system's reason.
+struct UnreadableEntry {
+    std::string name;
+    std::string reason;
 };
 
 using SizeProbe = std::function<CSize(const std::string& path)>;
 using RowSink = std::function<void(const ListRow& row)>;
 
 // Lists folder for ext, giving each row to sink. probe, when set, fills the picture size.
-// A file that cannot be opened for reading shows "ファイルのオープンに失敗しました。" and ends
-// the listing with OpenFailed.
-ListResult list_folder(const std::string& folder, const char* ext, const SizeProbe& probe, const RowSink& sink);
+// An entry that cannot be opened is skipped and the listing goes on; it is added to
+// unreadable (when given) so that the caller can name it, once, in its own words.
+ListResult list_folder(const std::string& folder, const char* ext, const SizeProbe& probe, const RowSink& sink,
+                       std::vector<UnreadableEntry>* unreadable = nullptr);
 
 } // namespace vm
 

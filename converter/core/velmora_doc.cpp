@@ -29,11 +29,22 @@ void CVelmoraDoc::ResetCustomExtras()
     Preset2.nFilter = Preset2.nKey = 0;
 }
 
+std::string CVelmoraDoc::OutputSizeProblem(int aspect, const vm::tagCONVSETTING& settings)
+{
+    if (aspect != vm::kAspectCustom || (settings.nWidth >= 1 && settings.nHeight >= 1)) return std::string();
+    CString text;
+    text.Format("出力サイズが正しくありません（幅 %d、高さ %d）。\nカスタム設定で1以上の幅と高さを指定して下さい。",
+                static_cast<int>(settings.nWidth), static_cast<int>(settings.nHeight));
+    return text.str();
+}
+
 int CVelmoraDoc::ConvertFile(const CString& src, const CString& dst, int aspect, int format)
 {
     m_bLastWriteOk = false;
+    m_eLastFailure = Failure::none;
     vm::LoadedImage loaded;
     if (!vm::load_image(src.str(), loaded)) {
+        m_eLastFailure = Failure::load;
         CString text;
         text.Format("画像の読込に失敗しました。\n%s", src.GetString());
         vm::message_box(text.str());
@@ -79,16 +90,33 @@ int CVelmoraDoc::WriteTgaRaw(CKrFrameBuffer* image, const CString& path, long w,
 
 int CVelmoraDoc::write_output(CKrFrameBuffer* image, const CString& path, long w, long h, int aspect, int format)
 {
+    m_bLastWriteOk = false;
+    const CSize target = vm::target_size(w, h, aspect, CurrentSettings);
+    if (target.cx < 1 || target.cy < 1) {
+        // Not a failed save: no file could have been written at that size.
+        m_eLastFailure = Failure::output_size;
+        CString text;
+        text.Format("出力サイズが正しくありません（幅 %ld、高さ %ld）。\n%s", static_cast<long>(target.cx),
+                    static_cast<long>(target.cy), path.GetString());
+        vm::message_box(text.str());
+        return 0;
+    }
     CKrFrameBuffer output;
-    const bool ok = image && vm::render_output(*image, w, h, aspect, format, CurrentSettings, output) == 0 &&
-                    vm::save_image_replacing(output, path.str(), format);
-    m_bLastWriteOk = ok;
-    if (!ok) {
+    if (!image || vm::render_output(*image, w, h, aspect, format, CurrentSettings, output) != 0) {
+        m_eLastFailure = Failure::render;
+        CString text;
+        text.Format("メモリ不足のため変換できませんでした。\n%s", path.GetString());
+        vm::message_box(text.str());
+        return 0;
+    }
+    if (!vm::save_image_replacing(output, path.str(), format)) {
+        m_eLastFailure = Failure::save;
         CString text;
         text.Format("画像の保存に失敗しました。\n%s", path.GetString());
         vm::message_box(text.str());
         return 0;
     }
+    m_bLastWriteOk = true;
     return 1;
 }
 

@@ -32,12 +32,27 @@ public:
 
     // Loads src, writes it to dst in format after the aspect treatment. 1 when the source was
     // loaded, 0 when it was not ("画像の読込に失敗しました。\n%s" was shown). Whether the
-    // output was written is in LastWriteSucceeded().
+    // output was written is in LastWriteSucceeded(), and what went wrong in LastFailure().
     int ConvertFile(const CString& src, const CString& dst, int aspect, int format);
     bool LastWriteSucceeded() const { return m_bLastWriteOk; }
 
+    // What the last ConvertFile could not do, for callers that word it themselves.
+    enum class Failure {
+        none,
+        load,         // the source could not be loaded
+        output_size,  // the output width or height is below 1
+        render,       // a buffer for the output could not be made
+        save,         // the output file could not be written
+    };
+    Failure LastFailure() const { return m_eLastFailure; }
+
+    // "出力サイズが正しくありません。..." for a custom size that is no picture size, or "" when
+    // the size is one. The window checks it before a run, so the user hears it once.
+    static std::string OutputSizeProblem(int aspect, const vm::tagCONVSETTING& settings);
+
     // One writer per format; each renders image (w × h) and saves it to path. 1 when the
-    // file was written; 0 when not, after "画像の保存に失敗しました。\n%s" was shown.
+    // file was written; 0 when not, after "画像の保存に失敗しました。\n%s" (or the output size
+    // message) was shown.
     int WriteTgaRle(CKrFrameBuffer* image, const CString& path, long w, long h, int aspect);
     int WriteJpeg(CKrFrameBuffer* image, const CString& path, long w, long h, int aspect);
     int WriteBmp(CKrFrameBuffer* image, const CString& path, long w, long h, int aspect);
@@ -70,4 +85,5 @@ private:
 
     CString m_strTitle;
     bool m_bLastWriteOk = false;
+    Failure m_eLastFailure = Failure::none;
 };

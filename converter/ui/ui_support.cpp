@@ -2,13 +2,20 @@
 #include "ui_support.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/message_box.h"
 
@@ -28,16 +35,29 @@ QFont point_font(const QString& family, int points)
     return f;
 }
 
-QFont cell_height_font(const QString& family, int cell_height)
-{
-    QFont f(family);
-    f.setWeight(QFont::Normal);
-    for (int px = cell_height; px > 1; --px) {
-        f.setPixelSize(px);
-        if (QFontMetrics(f).height() <= cell_height) return f;
+namespace {
+
+class TightItemStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        // Item views place their cell text this far (plus one) from the cell's sides.
+        if (metric == PM_FocusFrameHMargin) return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
     }
-    f.setPixelSize(cell_height);
-    return f;
+};
+
+} // namespace
+
+QStyle* tight_item_style()
+{
+    // Parented to the application, which outlives every window and deletes it at the end.
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new TightItemStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
 }
 
 int mul_div(int a, int b, int c)
@@ -137,6 +157,70 @@ void install_window_message_boxes()
         box.exec();
         return vm::IDOK;
     });
+}
+
+bool install_toolkit_translations()
+{
+    // Owned by the application: it must live as long as the texts are shown.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+bool can_open_window(int argc, char** argv, std::string* why)
+{
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    if (set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY")) return true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return true;
+    }
+    if (why) *why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    return false;
+}
+
+namespace {
+
+QtMessageHandler& previous_handler()
+{
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+void startup_handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type != QtFatalMsg) {
+        if (QtMessageHandler previous = previous_handler()) previous(type, context, text);
+        return;
+    }
+    const QByteArray message = text.trimmed().toLocal8Bit();
+    std::fprintf(stderr,
+                 "Velmora: cannot open the window: %s\n"
+                 "Use 'Velmora --batch --src DIR --dst DIR' to convert without a window; "
+                 "'Velmora --help' lists the options.\n",
+                 message.constData());
+    std::fflush(stderr);
+    std::_Exit(2);
+}
+
+} // namespace
+
+WindowStartupGuard::WindowStartupGuard()
+{
+    previous_handler() = qInstallMessageHandler(startup_handler);
+}
+
+void WindowStartupGuard::release()
+{
+    if (released_) return;
+    released_ = true;
+    qInstallMessageHandler(previous_handler());
 }
 
 } // namespace vmui

@@ -16,7 +16,9 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <string>
 
+class QStyle;
 class QWidget;
 
 namespace vmui {
@@ -29,9 +31,9 @@ inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 
 // A form font of the given point size.
 QFont point_font(const QString& family, int points);
-// A font whose character cell (ascent + descent) is at most cell_height pixels, the way a
-// positive font height is meant.
-QFont cell_height_font(const QString& family, int cell_height);
+// The look of item views whose cells keep one pixel of margin beside their text rather than
+// three, for narrow columns that must show their texts whole. One shared instance.
+QStyle* tight_item_style();
 
 // Rounds a × b / c half away from zero.
 int mul_div(int a, int b, int c);
@@ -66,5 +68,28 @@ QIcon velmora_icon();
 
 // Makes vm::message_box show modal Qt message boxes captioned "Velmora".
 void install_window_message_boxes();
+
+// Loads the toolkit's own Japanese texts (qtbase_ja from Debian's qt6-translations-l10n), so
+// that standard dialogs such as the folder browser read Japanese like the rest of the
+// program. False when they are not installed (the dialogs then stay English).
+bool install_toolkit_translations();
+
+// Whether the window can be opened: a toolkit platform chosen by QT_QPA_PLATFORM or
+// -platform, or a display named by DISPLAY or WAYLAND_DISPLAY. why says what is missing.
+bool can_open_window(int argc, char** argv, std::string* why);
+
+// While it lives (until release), a fatal toolkit message, such as a display that does not
+// answer, ends the program with the message, a hint and status 2 instead of an abort.
+class WindowStartupGuard {
+public:
+    WindowStartupGuard();
+    ~WindowStartupGuard() { release(); }
+    WindowStartupGuard(const WindowStartupGuard&) = delete;
+    WindowStartupGuard& operator=(const WindowStartupGuard&) = delete;
+    void release();
+
+private:
+    bool released_ = false;
+};
 
 } // namespace vmui

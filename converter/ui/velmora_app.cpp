@@ -28,6 +28,7 @@ int CVelmoraApp::InitInstance()
     vmui::install_font_substitutions();
     setFont(vmui::point_font(vmui::kPGothic, 9));
     vmui::install_window_message_boxes();
+    vmui::install_toolkit_translations();  // without them the standard dialogs stay English
 
     m_pInstance = std::make_unique<vmui::SingleInstance>(vmui::SingleInstance::NameFor(GetExeName()));
     if (m_pInstance->NotifyRunningInstance()) return 0;

@@ -57,7 +57,7 @@ CVelmoraView::FolderPicker CVelmoraView::SetFolderPicker(FolderPicker picker)
 }
 
 CVelmoraView::CVelmoraView(CVelmoraDoc* doc, QWidget* parent)
-    : QWidget(parent), m_pDoc(doc), m_font(vmui::cell_height_font(vmui::kGothic, 14))
+    : QWidget(parent), m_pDoc(doc), m_font(vmui::point_font(vmui::kGothic, 9))
 {
     setProperty("dialogId", static_cast<int>(IDD));
     setFixedSize(1016, 710);
@@ -155,6 +155,10 @@ QTreeWidget* CVelmoraView::make_list(int id, int x, int y, int w, int h)
 {
     auto* list = new QTreeWidget(this);
     list->setGeometry(x, y, w, h);
+    // The fixed-pitch face's narrow digits and a one-pixel cell margin let a five-digit
+    // "99999 KB" stand whole in the 50-pixel size column.
+    list->setFont(m_font);
+    list->setStyle(vmui::tight_item_style());
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -206,10 +210,11 @@ void CVelmoraView::UpdateData(bool save)
     }
 }
 
-bool CVelmoraView::list_into(QTreeWidget* list, int* count, const QString& folder, const char* ext)
+void CVelmoraView::list_into(QTreeWidget* list, int* count, const QString& folder, const char* ext,
+                             std::vector<vm::UnreadableEntry>* unreadable)
 {
     const vm::SizeProbe probe = [](const std::string& path) { return CVelmoraDoc::GetImageSize(CString(path)); };
-    const vm::ListResult result = vm::list_folder(folder.toStdString(), ext, probe, [&](const vm::ListRow& row) {
+    vm::list_folder(folder.toStdString(), ext, probe, [&](const vm::ListRow& row) {
         auto* item = new QTreeWidgetItem(
             QStringList{QString::fromStdString(row.name), QString::fromStdString(row.size_text),
                         QString::fromStdString(row.date_text),
@@ -220,16 +225,26 @@ bool CVelmoraView::list_into(QTreeWidget* list, int* count, const QString& folde
         // Let the window breathe between files: every row costs a full decode.
         QCoreApplication::processEvents();
         ++*count;
-    });
-    return result == vm::ListResult::Done;
+    }, unreadable);
+}
+
+void CVelmoraView::list_all(QTreeWidget* list, int* count, const QString& folder)
+{
+    list->clear();
+    *count = 0;
+    // An entry that cannot be opened is left out and the rest is listed; the user learns its
+    // name once, after the whole listing.
+    std::vector<vm::UnreadableEntry> unreadable;
+    for (const char* ext : vm::kListExtensions) list_into(list, count, folder, ext, &unreadable);
+    if (unreadable.empty()) return;
+    std::string text = "ファイルのオープンに失敗しました。";
+    for (const vm::UnreadableEntry& e : unreadable) text += "\n" + e.name;
+    vm::message_box(text);
 }
 
 void CVelmoraView::list_sources()
 {
-    m_listSrc->clear();
-    m_nSrcCount = 0;
-    // A file that cannot be opened ends only its own extension's listing.
-    for (const char* ext : vm::kListExtensions) list_into(m_listSrc, &m_nSrcCount, m_strSrcEdit, ext);
+    list_all(m_listSrc, &m_nSrcCount, m_strSrcEdit);
 }
 
 void CVelmoraView::RefreshSourceList()
@@ -244,12 +259,7 @@ void CVelmoraView::RefreshSourceList()
 
 void CVelmoraView::RefreshDestList()
 {
-    m_listDst->clear();
-    m_nDstCount = 0;
-    const QString folder = m_editDst->text();
-    for (const char* ext : vm::kListExtensions) {
-        if (!list_into(m_listDst, &m_nDstCount, folder, ext)) break;
-    }
+    list_all(m_listDst, &m_nDstCount, m_editDst->text());
     UpdateData(false);
 }
 
@@ -353,8 +363,14 @@ void CVelmoraView::OnConvert()
             vm::message_box("保存先が指定されていません。\n変換処理を実行できませんでした。");
             return;
         }
-        m_bConverted = true;
         const int aspect = aspect_choice();
+        // A custom size that is no picture size would fail every file alike: say so once.
+        if (const std::string problem = CVelmoraDoc::OutputSizeProblem(aspect, m_pDoc->CurrentSettings);
+            !problem.empty()) {
+            vm::message_box(problem);
+            return;
+        }
+        m_bConverted = true;
         const int format = output_format();
         const QString name = item->text(0);
         const std::string src = vm::join_path(m_strSrcEdit.toStdString(), name.toStdString());

@@ -13,6 +13,9 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "core/folder_listing.h"
 
 class CVelmoraDoc;
 class QButtonGroup;
@@ -98,15 +101,21 @@ private:
     QRadioButton* make_radio(int id, int x, int y, int w, int h, const QString& text);
     QLabel* make_label(int id, int x, int y, int w, int h, const QString& text);
     QTreeWidget* make_list(int id, int x, int y, int w, int h);
-    // Lists one folder for one extension; false when a file could not be opened.
-    bool list_into(QTreeWidget* list, int* count, const QString& folder, const char* ext);
+    // Lists one folder for one extension, adding what could not be opened to unreadable.
+    void list_into(QTreeWidget* list, int* count, const QString& folder, const char* ext,
+                   std::vector<vm::UnreadableEntry>* unreadable);
+    // Empties list and lists every picture type of folder into it.
+    void list_all(QTreeWidget* list, int* count, const QString& folder);
     // Lists every picture type of the source folder in the edit field afresh.
     void list_sources();
     int aspect_choice() const;
     int output_format() const;
 
     CVelmoraDoc* m_pDoc;
-    QFont m_font;  // the bottom row's "ＭＳ ゴシック", cell height 14
+    // "ＭＳ ゴシック" at 9 points (12 pixels) for the lists and the bottom row: the size at which
+    // "TGA(圧)" fits its 60-pixel radio button and a file size its 50-pixel column (the
+    // 14-pixel cell the form once named cuts both).
+    QFont m_font;
     QLineEdit* m_editSrc;
     QLineEdit* m_editDst;
     QTreeWidget* m_listSrc;

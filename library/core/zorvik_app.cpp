@@ -2,23 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
-#include <string>
 
 #include "platform/framework/cobject.h"
 
 namespace {
-
-// The folder this code was loaded from: the shared library's folder when the library is
-// shared, the program's when it is linked in statically.
-std::string own_folder()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&AfxGetZorvikApp), &info) == 0 || !info.dli_fname) return {};
-    std::string path = info.dli_fname;
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
 
 CZorvikApp theApp;
 
@@ -41,13 +28,10 @@ CZorvikApp::~CZorvikApp()
 
 BOOL CZorvikApp::InitInstance()
 {
+    // The module's results differ from the exact resampler's (and it is slower on one core):
+    // it is used only when asked for by name.
     const char* env = std::getenv("ZORVIK_RESIZE_MODULE");
-    if (env) {
-        if (*env && std::strcmp(env, "none") != 0) LoadResizeModule(env);
-    } else {
-        const std::string folder = own_folder();
-        if (!folder.empty()) LoadResizeModule((folder + "/" + zk::kResizeModuleFile).c_str());
-    }
+    if (env && *env && std::strcmp(env, "none") != 0) LoadResizeModule(env);
     return TRUE;  // start-up succeeds with or without the module
 }
 

@@ -1,12 +1,11 @@
 // The library's one application object: created when the library is loaded, destroyed when
 // it is unloaded.
 //
-// At start-up it looks for the optional resize module and keeps the module handle and the
-// address of its routine; at shutdown it releases both. The module is looked for in this
-// order: the path in the environment variable ZORVIK_RESIZE_MODULE ("none" or an empty value
-// means: do not use one), else libzorvik_resize.so in the folder the library was loaded from.
-// A missing module, or one without the routine, leaves both empty; every resize then takes
-// the library's own bilinear resampler.
+// At start-up it loads the optional resize module when the environment variable
+// ZORVIK_RESIZE_MODULE names one (the path of libzorvik_resize.so, built beside the library),
+// and keeps the module handle and the address of its routine; at shutdown it releases both. Unset, empty or "none" means no
+// module: every resize then takes the library's own exact bilinear resampler, as it does when
+// the named module is missing or lacks the routine.
 #pragma once
 
 #include <atomic>

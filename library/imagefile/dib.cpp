@@ -309,7 +309,14 @@ int CDib::Read(CFile* file)
         const BITMAPINFOHEADER h = info_of(header);
         compute_palette_size(h.biBitCount);
         compute_metrics();
-        const std::size_t table_end = header_bytes(h) + 4 * static_cast<std::size_t>(m_nColorTableEntries);
+        const std::size_t table_at = header_bytes(h);
+        std::size_t table_end = table_at + 4 * static_cast<std::size_t>(m_nColorTableEntries);
+        if (table_end > block && h.biBitCount >= 16 && table_at <= block) {
+            // Direct-colour rows do not need the table; whatever part of the announced one
+            // lies before the rows is kept, and the rows are where the file header says.
+            m_nColorTableEntries = static_cast<int>((block - table_at) / 4);
+            table_end = table_at + 4 * static_cast<std::size_t>(m_nColorTableEntries);
+        }
         if (h.biWidth < 1 || h.biHeight == 0 || table_end > block) {
             Empty();
             return ZK_FAIL(0);

@@ -100,38 +100,25 @@ int CKrJpegImage::LoadImage_Proc(CFile* file, CKrFrameBuffer* target)
     props.JPGSizeBytes = static_cast<DWORD>(jpg.size());
     if (JpegCodecRead(&props, JPEG_JBUFF_READPARAMS) != JPEG_OK) return ZK_FAIL(-1);
 
+    // Grey, colour and colour-with-key files become pictures, decoded by the codec straight
+    // into the frame buffer's blue, green, red, key order (key 255 without a key channel).
+    // Four-channel files of other programs (inverted CMYK or YCCK under an Adobe marker)
+    // keep the colour space the header read found and decode to opaque colours.
     switch (props.JPGChannels) {
-    case 1:
-        props.JPGColor = JPEG_COLOR_G;
-        props.DIBChannels = 3;
-        props.DIBColor = JPEG_COLOR_RGB;
-        break;
-    case 3:
-        props.JPGColor = JPEG_COLOR_YCBCR;
-        props.DIBChannels = 3;
-        props.DIBColor = JPEG_COLOR_RGB;
-        break;
+    case 1: props.JPGColor = JPEG_COLOR_G; break;
+    case 3: props.JPGColor = JPEG_COLOR_YCBCR; break;
     case 4:
-        props.JPGColor = JPEG_COLOR_YCBCRA;
-        props.DIBChannels = 4;
-        props.DIBColor = JPEG_COLOR_RGBA;
+        if (props.JPGColor != JPEG_COLOR_CMYK && props.JPGColor != JPEG_COLOR_YCCK) props.JPGColor = JPEG_COLOR_YCBCRA;
         break;
-    default:
-        props.JPGColor = JPEG_COLOR_OTHER;
-        props.DIBChannels = props.JPGChannels;
-        props.DIBColor = JPEG_COLOR_OTHER;
-        break;
+    default: return ZK_FAIL(-1);
     }
+    props.DIBChannels = 4;
+    props.DIBColor = JPEG_COLOR_BGRA;
+    props.DIBPadBytes = 0;
     props.DIBWidth = props.JPGWidth;
     props.DIBHeight = static_cast<std::int32_t>(props.JPGHeight);
-    const std::size_t row = static_cast<std::size_t>(props.DIBWidth) * props.DIBChannels;
-    props.DIBPadBytes = static_cast<DWORD>(((row + 3) & ~std::size_t{3}) - row);
-    // Only grey, colour and colour-with-key files become pictures.
-    if (props.DIBColor != JPEG_COLOR_RGB && props.DIBColor != JPEG_COLOR_RGBA) return ZK_FAIL(-1);
 
-    // The codec's padded rows (at most 4 bytes a pixel) are decoded straight into the frame
-    // buffer's block and widened there, which spares a second picture-sized buffer. A failed
-    // decode takes the buffer away again, so the target stays empty.
+    // A failed decode takes the buffer away again, so the target stays empty.
     if (target->CreateFrameBuffer(props.JPGWidth, props.JPGHeight, 0) != 0) return ZK_FAIL(-1);
     props.DIBBytes = target->GetBufferByte();
     if (JpegCodecRead(&props, JPEG_JBUFF_READWHOLEIMAGE) != JPEG_OK) {
@@ -144,10 +131,14 @@ int CKrJpegImage::LoadImage_Proc(CFile* file, CKrFrameBuffer* target)
 
 int CKrJpegImage::ImgConv_JpegToFb(const JPEG_CORE_PROPERTIES& props, CKrFrameBuffer* target)
 {
-    const int channels = props.DIBColor == JPEG_COLOR_RGBA ? 4 : 3;
-    const std::size_t stride = static_cast<std::size_t>(props.DIBWidth) * channels + props.DIBPadBytes;
-    const int result = DIB_to_FB(props.DIBBytes, stride, channels, target);
-    if (result == 0) m_nKeyFlag = channels == 4 ? 1 : 0;
+    // Pixels the codec left in red-green-blue order are brought into the frame buffer's.
+    int result = 0;
+    if (props.DIBColor != JPEG_COLOR_BGRA) {
+        const int channels = props.DIBColor == JPEG_COLOR_RGBA ? 4 : 3;
+        const std::size_t stride = static_cast<std::size_t>(props.DIBWidth) * channels + props.DIBPadBytes;
+        result = DIB_to_FB(props.DIBBytes, stride, channels, target);
+    }
+    if (result == 0) m_nKeyFlag = props.JPGColor == JPEG_COLOR_YCBCRA ? 1 : 0;
     return result;
 }
 
@@ -186,19 +177,18 @@ int CKrJpegImage::ImgConv_FbToJpeg(CKrFrameBuffer* source, BYTE* out, std::size_
     if (!zk::image_bytes(static_cast<std::int64_t>(source->GetWidth()), static_cast<std::int64_t>(source->GetHeight()),
                          static_cast<std::size_t>(channels), bytes))
         return ZK_FAIL(-1);
-    Block pixels(static_cast<BYTE*>(std::malloc(bytes)));
-    if (!pixels) return ZK_FAIL(-1);
-    FB_to_DIB(source, pixels.get(), channels);
 
+    // The codec reads the frame buffer's blue, green, red, key words where they are; the key
+    // is dropped for a three-channel file.
     JPEG_CORE_PROPERTIES props{};
     int status = JpegCodecInit(&props);
     if (status == JPEG_OK) {
-        props.DIBBytes = pixels.get();
+        props.DIBBytes = source->GetBufferByte();
         props.DIBWidth = source->GetWidth();
         props.DIBHeight = static_cast<std::int32_t>(source->GetHeight());
         props.DIBPadBytes = 0;
-        props.DIBChannels = static_cast<DWORD>(channels);
-        props.DIBColor = channels == 4 ? JPEG_COLOR_RGBA : JPEG_COLOR_RGB;
+        props.DIBChannels = 4;
+        props.DIBColor = JPEG_COLOR_BGRA;
         props.JPGFile = nullptr;
         props.JPGBytes = out;
         // The codec may fill at most width × height × channels bytes.
@@ -212,7 +202,6 @@ int CKrJpegImage::ImgConv_FbToJpeg(CKrFrameBuffer* source, BYTE* out, std::size_
         status = JpegCodecWrite(&props, JPEG_JBUFF_WRITEWHOLEIMAGE);
         if (status != JPEG_OK) props.JPGSizeBytes = 0;
     }
-    pixels.reset();
     JpegCodecFree(&props);
     if (result) *result = props;
     return status == JPEG_OK ? 0 : ZK_FAIL(-1);

@@ -1,10 +1,12 @@
 // CKrJpegImage: JPEG files into frame buffers and back, through the library's JPEG codec.
 //
 // Grey and colour files load fully opaque; four-channel files (Y, Cb, Cr and key) load with
-// their key and set the key flag. Saving writes 4:2:2 colour, or with the key flag argument a
-// four-channel file whose key keeps full resolution. The whole file is read into memory and
-// decoded from there, straight into the target's pixel block; the encoded picture is built in
-// memory and written in one pass.
+// their key and set the key flag; four-component CMYK or YCCK files that other programs write
+// (marked by an Adobe segment) load as opaque colours with the key flag 0. Saving writes 4:2:2
+// colour, or with the key flag argument a four-channel file whose key keeps full resolution.
+// The whole file is read into memory and decoded from there, straight into the target's pixel
+// block in its own byte order; saving encodes from the frame buffer's words where they are,
+// and the encoded picture is built in memory and written in one pass.
 //
 // Results: 0 success, -1 failure; the path overloads answer the open's cause code when the
 // file cannot be opened.

@@ -3,10 +3,10 @@
 //
 // The unpacker checks every byte it reads against the data read from the file and never
 // writes past its row buffer: a packet that would carry a row past its length is cut there
-// (the next row starts where the row's byte count says anyway). The packer lets literals run
-// on over repeats of two equal bytes: a run of two costs as much as two literal bytes but
-// splits the literal, and packing "x y y x y y ..." by the simple rule grows a row of 248
-// bytes past the 255 that a one-byte row count can hold.
+// (the next row starts where the row's byte count says anyway). The packer starts a run at
+// every pair of equal bytes and a literal otherwise. Only where that would overflow a
+// one-byte row count (a row of 248 bytes such as "x y y x y y ..." packs to 331) is the row
+// packed again with literals that run on over pairs, which keeps it within 250 bytes.
 #include "imagefile/pict_image.h"
 
 #include <algorithm>
@@ -304,7 +304,12 @@ int CKrPictImage::ImgConv_Comp16(const BYTE* data, DWORD* dst, long width, long 
     return decode_pict(data, size, dst, width, height, row_bytes, PixelKind::rgb555);
 }
 
-long CKrPictImage::PictCheckComp(const BYTE* p, long r, bool* run)
+namespace {
+
+// One packet from p with r bytes left. A run when the first two bytes are equal, a literal
+// otherwise that ends where an equal pair begins; with pairs_in_literals, runs start only at
+// three equal bytes (or a pair that ends the stream) and literals run on over pairs.
+long measure_packet(const BYTE* p, long r, bool pairs_in_literals, bool* run)
 {
     if (r <= 1) {
         *run = false;
@@ -313,24 +318,53 @@ long CKrPictImage::PictCheckComp(const BYTE* p, long r, bool* run)
     const long limit = std::min(r, kMaxPacket);
     long same = 1;
     while (same < limit && p[same] == p[0]) ++same;
-    // Runs of three or more always pay; a run of two only when it ends the stream.
-    if (same >= 3 || same == r) {
+    if (same >= 3 || (same == 2 && (!pairs_in_literals || r == 2))) {
         *run = true;
         return same;
     }
-    // A literal runs on (over pairs too) until a run of three equal bytes begins.
     long i = 1;
-    while (i < limit && !(i + 2 < r && p[i] == p[i + 1] && p[i] == p[i + 2])) ++i;
+    if (pairs_in_literals) {
+        while (i < limit && !(i + 2 < r && p[i] == p[i + 1] && p[i] == p[i + 2])) ++i;
+    } else {
+        while (i < limit && !(i + 1 < r && p[i] == p[i + 1])) ++i;
+    }
     *run = false;
     return i;
 }
 
+// Packs n plane bytes into out; the bytes written.
+std::size_t pack_row(const BYTE* planes, std::size_t n, bool pairs_in_literals, BYTE* out)
+{
+    BYTE* o = out;
+    for (std::size_t i = 0; i < n;) {
+        bool run = false;
+        const long len = measure_packet(planes + i, static_cast<long>(n - i), pairs_in_literals, &run);
+        if (run) {
+            *o++ = static_cast<BYTE>(257 - len);
+            *o++ = planes[i];
+        } else {
+            *o++ = static_cast<BYTE>(len - 1);
+            std::memcpy(o, planes + i, static_cast<std::size_t>(len));
+            o += len;
+        }
+        i += static_cast<std::size_t>(len);
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
+} // namespace
+
+long CKrPictImage::PictCheckComp(const BYTE* p, long r, bool* run)
+{
+    return measure_packet(p, r, false, run);
+}
+
 std::size_t CKrPictImage::PackedBound(unsigned long width, unsigned long height)
 {
-    // Per row: a two-byte count, the plane bytes, one literal flag per 127 bytes and one
-    // more for a literal cut short by a run; plus the pad byte.
+    // Per row: a two-byte count and at most 1.5 bytes a plane byte (a one-byte literal and
+    // a pair, over and over, take 4 bytes for 3); plus the pad byte.
     const std::size_t n = static_cast<std::size_t>(width) * 4;
-    std::size_t row = 2 + n + n / kMaxPacket + 2;
+    std::size_t row = 2 + n + n / 2 + 2;
     std::size_t total = 0;
     if (!zk::checked_mul(row, height, total) || !zk::checked_add(total, 1, total) || total > zk::kMaxBufferBytes * 2)
         return 0;
@@ -360,30 +394,18 @@ std::size_t CKrPictImage::ImgConv_Comp32A(CKrFrameBuffer* source, BYTE* out)
             planes[3 * w + x] = static_cast<BYTE>(row[x]);
         }
         BYTE* count_at = o;
-        o += long_count ? 2 : 1;
-        BYTE* packed = o;
-        for (std::size_t i = 0; i < n;) {
-            bool run = false;
-            const long len = PictCheckComp(planes.data() + i, static_cast<long>(n - i), &run);
-            if (run) {
-                *o++ = static_cast<BYTE>(257 - len);
-                *o++ = planes[i];
-            } else {
-                *o++ = static_cast<BYTE>(len - 1);
-                std::memcpy(o, planes.data() + i, static_cast<std::size_t>(len));
-                o += len;
-            }
-            i += static_cast<std::size_t>(len);
-        }
-        const std::size_t length = static_cast<std::size_t>(o - packed);
+        BYTE* packed = o + (long_count ? 2 : 1);
+        std::size_t length = pack_row(planes.data(), n, false, packed);
         if (long_count) {
             zk::put_be16(count_at, static_cast<WORD>(length));
         } else {
-            // Cannot happen with the packer above (at most 250 bytes for 248); a count that
-            // does not fit would make the file unreadable, so refuse rather than write it.
+            if (length > 0xFF) length = pack_row(planes.data(), n, true, packed);
+            // At most 250 bytes for 248 now; a count that did not fit would make the file
+            // unreadable, so refuse rather than write it.
             if (length > 0xFF) return 0;
             *count_at = static_cast<BYTE>(length);
         }
+        o = packed + length;
     }
     if ((o - out) & 1) *o++ = 0;
     return static_cast<std::size_t>(o - out);

@@ -149,7 +149,10 @@ int channels_of(int colour)
     case JPEG_COLOR_YCBCR: return 3;
     case JPEG_COLOR_G: return 1;
     case JPEG_COLOR_RGBA:
-    case JPEG_COLOR_YCBCRA: return 4;
+    case JPEG_COLOR_BGRA:
+    case JPEG_COLOR_YCBCRA:
+    case JPEG_COLOR_CMYK:
+    case JPEG_COLOR_YCCK: return 4;
     default: return 0;
     }
 }
@@ -164,10 +167,12 @@ inline std::uint8_t clamp255(std::int32_t v)
     return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-void rgba_to_ycca(const std::uint8_t* src, std::uint8_t* dst, std::size_t n)
+// Four-byte pixels with red at byte 0 (RGBA) or at byte 2 (BGRA, bgr set).
+void rgba_to_ycca(const std::uint8_t* src, std::uint8_t* dst, std::size_t n, bool bgr)
 {
+    const int ri = bgr ? 2 : 0, bi = bgr ? 0 : 2;
     for (std::size_t i = 0; i < n; ++i, src += 4, dst += 4) {
-        const std::int32_t r = src[0], g = src[1], b = src[2];
+        const std::int32_t r = src[ri], g = src[1], b = src[bi];
         dst[0] = static_cast<std::uint8_t>((19595 * r + 38470 * g + 7471 * b + kHalf) >> kFix);
         dst[1] = static_cast<std::uint8_t>((-11059 * r - 21709 * g + 32768 * b + (128 << kFix) + kHalf - 1) >> kFix);
         dst[2] = static_cast<std::uint8_t>((32768 * r - 27439 * g - 5329 * b + (128 << kFix) + kHalf - 1) >> kFix);
@@ -175,14 +180,52 @@ void rgba_to_ycca(const std::uint8_t* src, std::uint8_t* dst, std::size_t n)
     }
 }
 
-void ycca_to_rgba_in_place(std::uint8_t* p, std::size_t n)
+void ycca_to_rgba_in_place(std::uint8_t* p, std::size_t n, bool bgr)
 {
+    const int ri = bgr ? 2 : 0, bi = bgr ? 0 : 2;
     for (std::size_t i = 0; i < n; ++i, p += 4) {
         const std::int32_t y = p[0], cb = p[1] - 128, cr = p[2] - 128;
-        p[0] = clamp255(y + ((91881 * cr + kHalf) >> kFix));
+        p[ri] = clamp255(y + ((91881 * cr + kHalf) >> kFix));
         p[1] = clamp255(y + ((-22554 * cb - 46802 * cr + kHalf) >> kFix));
-        p[2] = clamp255(y + ((116130 * cb + kHalf) >> kFix));
+        p[bi] = clamp255(y + ((116130 * cb + kHalf) >> kFix));
     }
+}
+
+// c × k / 255, rounded: an inverted ink and the inverted black give the colour's share.
+inline std::uint8_t ink_times_black(std::int32_t c, std::int32_t k)
+{
+    const std::int32_t t = c * k + 128;
+    return static_cast<std::uint8_t>((t + (t >> 8)) >> 8);
+}
+
+// Inverted C, M, Y, K (as Adobe-marked files store them) to colours with key 255.
+void inverted_cmyk_to_rgba_in_place(std::uint8_t* p, std::size_t n, bool bgr)
+{
+    const int ri = bgr ? 2 : 0, bi = bgr ? 0 : 2;
+    for (std::size_t i = 0; i < n; ++i, p += 4) {
+        const std::int32_t c = p[0], m = p[1], y = p[2], k = p[3];
+        p[ri] = ink_times_black(c, k);
+        p[1] = ink_times_black(m, k);
+        p[bi] = ink_times_black(y, k);
+        p[3] = 255;
+    }
+}
+
+// Whether the file's bytes can hold the picture its header declares. Every block of the first
+// scan takes at least one bit with Huffman coding, and every MCU holds a block of each of its
+// components. Arithmetic coding can take much less for flat pictures, so it gets 64 times the
+// room, which still keeps a few hundred bytes far from a gigabyte of pixels.
+bool declared_size_fits(const jpeg_decompress_struct& c, std::size_t bytes)
+{
+    std::uint64_t hmax = 1, vmax = 1;
+    for (int i = 0; i < c.num_components; ++i) {
+        hmax = std::max<std::uint64_t>(hmax, static_cast<std::uint64_t>(c.comp_info[i].h_samp_factor));
+        vmax = std::max<std::uint64_t>(vmax, static_cast<std::uint64_t>(c.comp_info[i].v_samp_factor));
+    }
+    const std::uint64_t across = (c.image_width + 8 * hmax - 1) / (8 * hmax);
+    const std::uint64_t down = (c.image_height + 8 * vmax - 1) / (8 * vmax);
+    const std::uint64_t per_byte = c.arith_code ? 512 : 8;
+    return across * down <= static_cast<std::uint64_t>(bytes) * per_byte;
 }
 
 JSAMPROW row_at(BYTE* base, std::size_t stride, std::int32_t dib_height, JDIMENSION height, JDIMENSION y)
@@ -224,6 +267,7 @@ int run_decoder(JPEG_CORE_PROPERTIES* p, bool whole)
     cinfo.progress = &limit.mgr;
     jpeg_mem_src(&cinfo, p->JPGBytes, p->JPGSizeBytes);
     jpeg_read_header(&cinfo, TRUE);
+    if (!declared_size_fits(cinfo, p->JPGSizeBytes)) jump_out(&trap, JPEG_ERROR_EOF);
 
     if (!whole) {
         p->JPGWidth = cinfo.image_width;
@@ -232,7 +276,14 @@ int run_decoder(JPEG_CORE_PROPERTIES* p, bool whole)
         switch (cinfo.num_components) {
         case 1: p->JPGColor = JPEG_COLOR_G; break;
         case 3: p->JPGColor = JPEG_COLOR_YCBCR; break;
-        case 4: p->JPGColor = JPEG_COLOR_YCBCRA; break;
+        case 4:
+            // Our own key files carry no Adobe marker; other programs' CMYK files do.
+            if (!cinfo.saw_Adobe_marker) {
+                p->JPGColor = JPEG_COLOR_YCBCRA;
+            } else {
+                p->JPGColor = cinfo.jpeg_color_space == JCS_YCCK ? JPEG_COLOR_YCCK : JPEG_COLOR_CMYK;
+            }
+            break;
         default: p->JPGColor = JPEG_COLOR_OTHER; break;
         }
         p->JPGSubsampling = JPEG_SUB_NONE;
@@ -250,7 +301,7 @@ int run_decoder(JPEG_CORE_PROPERTIES* p, bool whole)
     const int comps = cinfo.num_components;
     const int want_comps = p->JPGColor == JPEG_COLOR_OTHER ? comps : channels_of(p->JPGColor);
     if (p->JPGColor == JPEG_COLOR_RGB || p->JPGColor == JPEG_COLOR_BGR || p->JPGColor == JPEG_COLOR_RGBA ||
-        want_comps != comps)
+        p->JPGColor == JPEG_COLOR_BGRA || want_comps != comps)
         jump_out(&trap, JPEG_ERR_COMP);
     if (!p->DIBBytes || p->DIBWidth != cinfo.image_width || p->DIBHeight == 0 ||
         static_cast<std::int64_t>(p->DIBHeight < 0 ? -static_cast<std::int64_t>(p->DIBHeight) : p->DIBHeight) !=
@@ -258,13 +309,16 @@ int run_decoder(JPEG_CORE_PROPERTIES* p, bool whole)
         jump_out(&trap, JPEG_INVALID_PROPERTIES);
     const int dib_channels = p->DIBColor == JPEG_COLOR_OTHER ? static_cast<int>(p->DIBChannels) : channels_of(p->DIBColor);
     if (dib_channels == 0 || static_cast<DWORD>(dib_channels) != p->DIBChannels ||
-        p->DIBColor == JPEG_COLOR_YCBCR || p->DIBColor == JPEG_COLOR_YCBCRA)
+        p->DIBColor == JPEG_COLOR_YCBCR || p->DIBColor == JPEG_COLOR_YCBCRA || p->DIBColor == JPEG_COLOR_CMYK ||
+        p->DIBColor == JPEG_COLOR_YCCK)
         jump_out(&trap, JPEG_UNSUPPORTED_BYTES_PER_PIXEL);
     std::size_t pixels = 0;
     if (!zk::image_bytes(cinfo.image_width, cinfo.image_height, static_cast<std::size_t>(dib_channels), pixels))
         jump_out(&trap, JPEG_MEMORY_ERROR);
 
-    bool ycca = false;
+    enum class After { nothing, ycca, inverted_cmyk } after = After::nothing;
+    const bool bgr = p->DIBColor == JPEG_COLOR_BGRA;
+    const bool four_bytes = p->DIBColor == JPEG_COLOR_RGBA || p->DIBColor == JPEG_COLOR_BGRA;
     switch (p->JPGColor) {
     case JPEG_COLOR_G:
     case JPEG_COLOR_YCBCR:
@@ -273,15 +327,24 @@ int run_decoder(JPEG_CORE_PROPERTIES* p, bool whole)
         case JPEG_COLOR_RGB: cinfo.out_color_space = JCS_RGB; break;
         case JPEG_COLOR_BGR: cinfo.out_color_space = JCS_EXT_BGR; break;
         case JPEG_COLOR_RGBA: cinfo.out_color_space = JCS_EXT_RGBA; break;
+        case JPEG_COLOR_BGRA: cinfo.out_color_space = JCS_EXT_BGRA; break;
         default: jump_out(&trap, JPEG_NOT_SUPPORTED);
         }
         break;
     case JPEG_COLOR_YCBCRA:
         // The four components come out as stored and are converted here.
-        if (p->DIBColor != JPEG_COLOR_RGBA) jump_out(&trap, JPEG_NOT_SUPPORTED);
+        if (!four_bytes) jump_out(&trap, JPEG_NOT_SUPPORTED);
         cinfo.jpeg_color_space = JCS_CMYK;
         cinfo.out_color_space = JCS_CMYK;
-        ycca = true;
+        after = After::ycca;
+        break;
+    case JPEG_COLOR_CMYK:
+    case JPEG_COLOR_YCCK:
+        // libjpeg turns YCCK into CMYK; the inverted inks become colours here.
+        if (!four_bytes) jump_out(&trap, JPEG_NOT_SUPPORTED);
+        cinfo.jpeg_color_space = p->JPGColor == JPEG_COLOR_YCCK ? JCS_YCCK : JCS_CMYK;
+        cinfo.out_color_space = JCS_CMYK;
+        after = After::inverted_cmyk;
         break;
     default:
         if (p->DIBColor != JPEG_COLOR_OTHER) jump_out(&trap, JPEG_NOT_SUPPORTED);
@@ -301,8 +364,9 @@ int run_decoder(JPEG_CORE_PROPERTIES* p, bool whole)
             for (JDIMENSION i = 0; i < n; ++i)
                 rows[i] = row_at(p->DIBBytes, stride, p->DIBHeight, cinfo.output_height, first + i);
             const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, n);
-            if (ycca) {
-                for (JDIMENSION i = 0; i < got; ++i) ycca_to_rgba_in_place(rows[i], cinfo.output_width);
+            for (JDIMENSION i = 0; i < got; ++i) {
+                if (after == After::ycca) ycca_to_rgba_in_place(rows[i], cinfo.output_width, bgr);
+                if (after == After::inverted_cmyk) inverted_cmyk_to_rgba_in_place(rows[i], cinfo.output_width, bgr);
             }
         }
     }
@@ -331,6 +395,7 @@ int run_encoder(JPEG_CORE_PROPERTIES* p)
         jump_out(&trap, JPEG_INVALID_PROPERTIES);
     const int dib_channels = channels_of(p->DIBColor);
     if (dib_channels == 0 || p->DIBColor == JPEG_COLOR_YCBCR || p->DIBColor == JPEG_COLOR_YCBCRA ||
+        p->DIBColor == JPEG_COLOR_CMYK || p->DIBColor == JPEG_COLOR_YCCK ||
         static_cast<DWORD>(dib_channels) != p->DIBChannels)
         jump_out(&trap, JPEG_UNSUPPORTED_BYTES_PER_PIXEL);
     const int file_channels = channels_of(p->JPGColor);
@@ -349,6 +414,7 @@ int run_encoder(JPEG_CORE_PROPERTIES* p)
         case JPEG_COLOR_RGB: cinfo.in_color_space = JCS_RGB; break;
         case JPEG_COLOR_BGR: cinfo.in_color_space = JCS_EXT_BGR; break;
         case JPEG_COLOR_RGBA: cinfo.in_color_space = JCS_EXT_RGBA; break;
+        case JPEG_COLOR_BGRA: cinfo.in_color_space = JCS_EXT_BGRX; break;
         case JPEG_COLOR_G:
             if (p->JPGColor != JPEG_COLOR_G) jump_out(&trap, JPEG_NOT_SUPPORTED);
             cinfo.in_color_space = JCS_GRAYSCALE;
@@ -359,7 +425,7 @@ int run_encoder(JPEG_CORE_PROPERTIES* p)
         break;
     case JPEG_COLOR_YCBCRA:
         // Converted to Y, Cb, Cr, key here and handed to libjpeg as four plain components.
-        if (p->DIBColor != JPEG_COLOR_RGBA) jump_out(&trap, JPEG_NOT_SUPPORTED);
+        if (p->DIBColor != JPEG_COLOR_RGBA && p->DIBColor != JPEG_COLOR_BGRA) jump_out(&trap, JPEG_NOT_SUPPORTED);
         cinfo.in_color_space = JCS_CMYK;
         target = JCS_CMYK;
         ycca = true;
@@ -420,7 +486,8 @@ int run_encoder(JPEG_CORE_PROPERTIES* p)
         while (cinfo.next_scanline < cinfo.image_height) {
             const JDIMENSION first = cinfo.next_scanline;
             if (ycca) {
-                rgba_to_ycca(row_at(p->DIBBytes, stride, p->DIBHeight, height, first), scratch[0], p->DIBWidth);
+                rgba_to_ycca(row_at(p->DIBBytes, stride, p->DIBHeight, height, first), scratch[0], p->DIBWidth,
+                             p->DIBColor == JPEG_COLOR_BGRA);
                 jpeg_write_scanlines(&cinfo, scratch, 1);
                 continue;
             }

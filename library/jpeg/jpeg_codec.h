@@ -10,11 +10,20 @@
 // Pixel buffers: rows of DIBWidth × DIBChannels bytes, each followed by DIBPadBytes bytes,
 // the top row first when DIBHeight is positive (bottom row first when negative); the bytes of
 // a pixel in the order the colour space names them (RGB: red, green, blue; BGR: blue, green,
-// red; RGBA: red, green, blue, key).
+// red; RGBA: red, green, blue, key; BGRA: blue, green, red, key, a frame buffer's own order,
+// decoded and encoded in place without a separate pixel pass). Decoding a file without a key
+// into a four-byte layout gives key 255; encoding one into a file without a key drops it.
 //
 // Four-channel files (colour space YCBCRA) carry Y, Cb, Cr and a key component; the key is
 // sampled like Y (4:2:2 colour with full-resolution key for subsampling 4224). No Adobe or
 // JFIF marker is written for them, so other decoders see a plain four-component file.
+// Four-component files that other programs write carry an Adobe marker: CMYK, or YCCK (its
+// transform 2), both stored inverted (0 is full ink) as those programs do. The header read
+// reports them as CMYK or YCCK; they decode to colours with key 255.
+//
+// The header read refuses (JPEG_ERROR_EOF) a file whose bytes cannot hold the picture it
+// declares: every MCU of the first scan takes at least one bit with Huffman coding, so a
+// few hundred bytes cannot make a caller reserve a gigabyte for the pixels.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +49,9 @@ enum JPEG_COLOR : int {
     JPEG_COLOR_G = 4,
     JPEG_COLOR_RGBA = 5,
     JPEG_COLOR_YCBCRA = 6,
+    JPEG_COLOR_BGRA = 7,  // pixel buffers only
+    JPEG_COLOR_CMYK = 8,  // files only, read: Adobe-marked, inverted
+    JPEG_COLOR_YCCK = 9,  // files only, read: Adobe-marked, inverted
     JPEG_COLOR_OTHER = 255,
 };
 

@@ -105,18 +105,29 @@ TEST(Listing, MissingOrEmptyFolderListsNothingSilently)
     EXPECT_TRUE(boxes.texts.empty());
 }
 
-TEST(Listing, FileThatCannotBeOpenedStopsTheListingWithItsMessage)
+TEST(Listing, EntriesThatCannotBeOpenedAreSkippedAndNamed)
 {
     const std::string dir = vt::fresh_dir("listing-broken");
     vt::write_file(dir + "/a.tga", "x");
-    vt::write_file(dir + "/c.tga", "x");
-    // A link to nothing cannot be opened, whoever runs the test.
+    vt::write_file(dir + "/d.tga", "x");
+    // A link to nothing and a link to itself cannot be opened, whoever runs the test.
     ASSERT_EQ(::symlink((dir + "/nowhere").c_str(), (dir + "/b.tga").c_str()), 0);
+    ASSERT_EQ(::symlink((dir + "/c.tga").c_str(), (dir + "/c.tga").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir + "/e.tga").c_str(), 0644), 0);
     vt::MessageRecorder boxes;
-    vm::ListResult r{};
-    EXPECT_EQ(names_listed(dir, "tga", &r), (std::vector<std::string>{"a.tga"}));
-    EXPECT_EQ(r, vm::ListResult::OpenFailed);
-    EXPECT_EQ(boxes.texts, (std::vector<std::string>{"ファイルのオープンに失敗しました。"}));
+    std::vector<std::string> names;
+    std::vector<vm::UnreadableEntry> unreadable;
+    const vm::ListResult r = vm::list_folder(
+        dir, "tga", nullptr, [&](const vm::ListRow& row) { names.push_back(row.name); }, &unreadable);
+    EXPECT_EQ(r, vm::ListResult::SomeUnreadable);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.tga", "d.tga"}));
+    ASSERT_EQ(unreadable.size(), 3u);
+    EXPECT_EQ(unreadable[0].name, "b.tga");
+    EXPECT_EQ(unreadable[1].name, "c.tga");
+    EXPECT_EQ(unreadable[2].name, "e.tga");
+    for (const vm::UnreadableEntry& e : unreadable) EXPECT_FALSE(e.reason.empty()) << e.name;
+    // The caller words the message: the listing itself shows none.
+    EXPECT_TRUE(boxes.texts.empty());
 }
 
 } // namespace

@@ -116,23 +116,36 @@ TEST(KernelComposite, RowKernelsMatchTheDefinitionForEveryWidth)
     const std::uint32_t seed = zt::test_seed();
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
+    // Destinations: random keys, all opaque (a caption over a picture), all key 0 with and
+    // without colour, and opaque and transparent mixed; each takes its own path.
+    const auto dest_pixel = [&](int kind) -> DWORD {
+        switch (kind) {
+        case 1: return rng() | 0xFF000000u;
+        case 2: return rng() & 0x00FFFFFFu;
+        case 3: return rng() % 2 ? 0u : rng() & 0x00FFFFFFu;
+        case 4: return rng() % 2 ? rng() | 0xFF000000u : 0u;
+        default: return rng();
+        }
+    };
     for (size_t n = 1; n <= 64; ++n) {
-        for (int keys = 0; keys < 2; ++keys) {
+        for (int keys = 0; keys < 2 * 5; ++keys) {
             std::vector<DWORD> src(n), dst(n + 2), want(n);
             for (auto& v : src) v = rng();
-            if (keys) {
+            if (keys % 2) {
                 for (auto& v : src) v = (v & 0xFFFFFF) | (rng() % 3 == 0 ? 0u : rng() % 2 ? 255u : rng() & 0xFF) << 24;
+                // Some zero words, which a transparent destination keeps.
+                for (auto& v : src) v = rng() % 5 == 0 ? 0u : v;
             }
             dst.front() = dst.back() = kGuard;
-            for (size_t i = 0; i < n; ++i) dst[i + 1] = rng();
+            for (size_t i = 0; i < n; ++i) dst[i + 1] = dest_pixel(keys / 2);
             for (size_t i = 0; i < n; ++i) want[i] = plain_composite(src[i], dst[i + 1]);
             std::vector<DWORD> ref = dst, fast = dst;
             zk::composite_row_ref(ref.data() + 1, src.data(), n);
             if (__builtin_cpu_supports("avx2")) zk::composite_row_avx2(fast.data() + 1, src.data(), n);
             else zk::composite_row(fast.data() + 1, src.data(), n);
             for (size_t i = 0; i < n; ++i) {
-                ASSERT_EQ(ref[i + 1], want[i]) << "n " << n << " at " << i;
-                ASSERT_EQ(fast[i + 1], want[i]) << "n " << n << " at " << i;
+                ASSERT_EQ(ref[i + 1], want[i]) << "n " << n << " kind " << keys << " at " << i;
+                ASSERT_EQ(fast[i + 1], want[i]) << "n " << n << " kind " << keys << " at " << i;
             }
             EXPECT_EQ(fast.front(), kGuard);
             EXPECT_EQ(fast.back(), kGuard);
@@ -149,6 +162,17 @@ TEST(KernelComposite, EveryKeyPairWithManyColours)
             for (int k = 0; k < 4; ++k) {
                 src.push_back(a << 24 | (rng() & 0xFFFFFF));
                 dst.push_back(d << 24 | (rng() & 0xFFFFFF));
+            }
+        }
+    }
+    // Every source key and colour level over whole runs of opaque and of key-0 destinations.
+    for (DWORD d_key : {255u, 0u}) {
+        for (DWORD a = 0; a < 256; ++a) {
+            for (DWORD c = 0; c < 256; c += 5) {
+                for (int k = 0; k < 8; ++k) {
+                    src.push_back(a << 24 | c << 16 | (255 - c) << 8 | (rng() & 0xFF));
+                    dst.push_back(d_key << 24 | (rng() & 0xFFFFFF));
+                }
             }
         }
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "core/zorvik_app.h"
 #include "framebuffer/kr_frame_buffer.h"
@@ -149,4 +150,35 @@ TEST(Resize, BundledModuleAveragesWhenShrinkingAndKeepsFlatAreasWhenGrowing)
     ASSERT_EQ(up.GetWH(), CSize(48, 48));
     for (long y = 0; y < 16; ++y)
         for (long x = 0; x < 16; ++x) ASSERT_EQ(px(up, 3 * x + 1, 3 * y + 1), px(noise, x, y)) << x << "," << y;
+}
+
+// The module beside the library is used only when ZORVIK_RESIZE_MODULE names it: by default
+// every resize is the exact resampler's.
+TEST(Resize, StartUpLoadsTheModuleOnlyWhenNamed)
+{
+    const char* saved = std::getenv("ZORVIK_RESIZE_MODULE");
+    const std::string before = saved ? saved : "";
+    struct Case {
+        const char* value;  // null: unset
+        bool loaded;
+    } cases[] = {{nullptr, false}, {"", false}, {"none", false}, {ZORVIK_RESIZE_MODULE_PATH, true},
+                 {"/nowhere/libzorvik_resize.so", false}};
+    CZorvikApp* app = AfxGetZorvikApp();
+    for (const Case& c : cases) {
+        if (c.value) {
+            setenv("ZORVIK_RESIZE_MODULE", c.value, 1);
+        } else {
+            unsetenv("ZORVIK_RESIZE_MODULE");
+        }
+        app->ExitInstance();
+        app->InitInstance();
+        EXPECT_EQ(app->GetResizeRoutine() != nullptr, c.loaded) << (c.value ? c.value : "(unset)");
+    }
+    if (saved) {
+        setenv("ZORVIK_RESIZE_MODULE", before.c_str(), 1);
+    } else {
+        unsetenv("ZORVIK_RESIZE_MODULE");
+    }
+    app->ExitInstance();
+    app->InitInstance();
 }

@@ -2,6 +2,7 @@
 // copies and the icon copies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -151,6 +152,61 @@ TEST(ImgFile, BmpRowsAndOpaqueKeys)
         ASSERT_EQ(f.LoadImage(CString(path.c_str())), 0);
         for (long y = 0; y < 3; ++y)
             for (long x = 0; x < 3; ++x) EXPECT_EQ(px(*f.GetImg(), x, y), px(src, x, y) | 0xFF000000u) << invert;
+    }
+}
+
+// A 3 × 2 24-bit BMP whose header announces clr_used colours and whose pixel rows start
+// where offset says, after table_bytes of colour table (and any gap).
+std::vector<BYTE> bmp24_with_table(DWORD clr_used, size_t table_bytes, DWORD offset, const CKrFrameBuffer& pic)
+{
+    const size_t stride = 12;
+    std::vector<BYTE> f(std::max<size_t>(offset, 54 + table_bytes) + stride * 2, 0);
+    f[0] = 'B';
+    f[1] = 'M';
+    zk::put_le32(&f[2], static_cast<DWORD>(f.size()));
+    zk::put_le32(&f[10], offset);
+    zk::put_le32(&f[14], 40);
+    zk::put_le32(&f[18], 3);
+    zk::put_le32(&f[22], 2);
+    zk::put_le16(&f[26], 1);
+    zk::put_le16(&f[28], 24);
+    zk::put_le32(&f[46], clr_used);
+    for (size_t i = 0; i < table_bytes; ++i) f[54 + i] = static_cast<BYTE>(0xC0 + i % 7);
+    for (long y = 0; y < 2; ++y)
+        for (long x = 0; x < 3; ++x) {
+            BYTE* d = &f[offset + static_cast<size_t>(1 - y) * stride + static_cast<size_t>(x) * 3];
+            const DWORD v = px(pic, x, y);
+            d[0] = static_cast<BYTE>(v);
+            d[1] = static_cast<BYTE>(v >> 8);
+            d[2] = static_cast<BYTE>(v >> 16);
+        }
+    return f;
+}
+
+TEST(ImgFile, TwentyFourBitBmpWithAColourTableLoads)
+{
+    const CKrFrameBuffer pic = zt::varied_picture(3, 2, 11);
+    struct Case {
+        const char* what;
+        DWORD clr_used;
+        size_t table_bytes;
+        DWORD offset;
+    } cases[] = {
+        {"announced table", 256, 1024, 54 + 1024},
+        {"table not announced", 0, 1024, 54 + 1024},
+        {"short table and a gap", 16, 64, 54 + 200},
+        {"announced but absent", 256, 0, 54},
+        {"announced, partly present", 256, 40, 54 + 40},
+    };
+    for (const Case& c : cases) {
+        const std::string path = zt::temp_path(std::string("table_") + std::to_string(&c - cases) + ".bmp");
+        zt::write_bytes(path, bmp24_with_table(c.clr_used, c.table_bytes, c.offset, pic));
+        CImgFile f;
+        ASSERT_EQ(f.LoadImage(CString(path.c_str())), 0) << c.what;
+        ASSERT_EQ(f.GetSize(), CSize(3, 2)) << c.what;
+        for (long y = 0; y < 2; ++y)
+            for (long x = 0; x < 3; ++x)
+                EXPECT_EQ(px(*f.GetImg(), x, y), px(pic, x, y) | 0xFF000000u) << c.what << " at " << x << "," << y;
     }
 }
 

@@ -2,8 +2,10 @@
 // and the files and buffers it must refuse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -102,8 +104,10 @@ TEST(JpegImage, OddWidthsDecodeThroughPaddedRows)
     }
 }
 
-// A JPEG written with libjpeg directly: 1 or 2 components, flat grey.
-std::vector<BYTE> libjpeg_file(int components)
+// A 16 × 16 JPEG written with libjpeg directly: components of in_space, made into the file's
+// space by jpeg_set_colorspace; fill gives each row's samples.
+std::vector<BYTE> libjpeg_16x16(int components, J_COLOR_SPACE in_space, J_COLOR_SPACE file_space, int quality,
+                                const std::function<void(int y, BYTE* row)>& fill)
 {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
@@ -115,13 +119,15 @@ std::vector<BYTE> libjpeg_file(int components)
     c.image_width = 16;
     c.image_height = 16;
     c.input_components = components;
-    c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_UNKNOWN;
+    c.in_color_space = in_space;
     jpeg_set_defaults(&c);
-    if (components != 1) jpeg_set_colorspace(&c, JCS_UNKNOWN);
+    jpeg_set_colorspace(&c, file_space);
+    jpeg_set_quality(&c, quality, TRUE);
+    for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
     jpeg_start_compress(&c, TRUE);
     std::vector<BYTE> row(16 * static_cast<size_t>(components));
     for (int y = 0; y < 16; ++y) {
-        for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<BYTE>(y * 16);
+        fill(y, row.data());
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&c, &r, 1);
     }
@@ -130,6 +136,15 @@ std::vector<BYTE> libjpeg_file(int components)
     std::vector<BYTE> bytes(out, out + size);
     std::free(out);
     return bytes;
+}
+
+// 1 or 2 components, flat grey rows.
+std::vector<BYTE> libjpeg_file(int components)
+{
+    const J_COLOR_SPACE space = components == 1 ? JCS_GRAYSCALE : JCS_UNKNOWN;
+    return libjpeg_16x16(components, space, space, 75, [components](int y, BYTE* row) {
+        std::fill(row, row + 16 * components, static_cast<BYTE>(y * 16));
+    });
 }
 
 TEST(JpegImage, GreyFilesLoadAsEqualColourBytes)
@@ -194,3 +209,53 @@ TEST(JpegImage, PathsAndFileErrors)
 }
 
 } // namespace
+
+namespace {
+
+// A four-component file as other programs write it: an Adobe marker, inverted inks (255 is
+// no ink), CMYK or YCCK. Each of the 16 × 16 pixels gets the inks of colours[quadrant].
+struct Inks {
+    BYTE c, m, y, k;  // inverted, as stored
+};
+
+std::vector<BYTE> adobe_file(J_COLOR_SPACE space, const Inks (&quadrants)[4])
+{
+    // jpeg_set_colorspace writes the Adobe marker, with transform 0 for CMYK and 2 for YCCK.
+    return libjpeg_16x16(4, JCS_CMYK, space, 100, [&quadrants](int y, BYTE* row) {
+        for (int x = 0; x < 16; ++x) {
+            const Inks& q = quadrants[(y / 8) * 2 + x / 8];
+            row[x * 4] = q.c;
+            row[x * 4 + 1] = q.m;
+            row[x * 4 + 2] = q.y;
+            row[x * 4 + 3] = q.k;
+        }
+    });
+}
+
+} // namespace
+
+// CMYK and YCCK files of other programs are not the system's colour-with-key files: they load
+// as colours (ink × black) with an opaque key and key flag 0.
+TEST(JpegImage, AdobeCmykAndYcckFilesLoadAsOpaqueColours)
+{
+    const Inks quadrants[4] = {{255, 255, 255, 255}, {255, 0, 0, 255}, {200, 100, 50, 255}, {255, 255, 255, 128}};
+    for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
+        SCOPED_TRACE(space == JCS_CMYK ? "CMYK" : "YCCK");
+        // The system's own four-channel file first: it still loads with its key.
+        CKrJpegImage codec;
+        CKrFrameBuffer keyed = smooth_picture(16, 16, true), fb;
+        ASSERT_EQ(load_jpeg(save_jpeg(keyed, 90, 1), fb, &codec), 0);
+        ASSERT_EQ(codec.GetKeyFlag(), 1);
+        fb.DeleteFrameBuffer();
+        ASSERT_EQ(load_jpeg(adobe_file(space, quadrants), fb, &codec), 0);
+        EXPECT_EQ(codec.GetKeyFlag(), 0);
+        for (int q = 0; q < 4; ++q) {
+            const Inks& i = quadrants[q];
+            const DWORD got = px(fb, (q % 2) * 8 + 4, (q / 2) * 8 + 4);
+            EXPECT_EQ(got >> 24, 255u) << q;
+            EXPECT_NEAR(static_cast<int>((got >> 16) & 0xFF), i.c * i.k / 255, 3) << q;
+            EXPECT_NEAR(static_cast<int>((got >> 8) & 0xFF), i.m * i.k / 255, 3) << q;
+            EXPECT_NEAR(static_cast<int>(got & 0xFF), i.y * i.k / 255, 3) << q;
+        }
+    }
+}

@@ -121,7 +121,7 @@ TEST(Pict, RowsOfUpTo62PixelsFitTheirOneByteCount)
 {
     // x y y x y y ...: one literal byte and one run of two per three bytes would take 4/3 of
     // the row, more than 255 bytes from 48 pixels on.
-    for (int w = 40; w <= 62; ++w) {
+    for (int w = 40; w <= 63; ++w) {
         CKrFrameBuffer fb(w, 2, 1);
         for (int x = 0; x < w; ++x) {
             const DWORD v = x % 3 == 0 ? 0x10 : 0x20;
@@ -133,7 +133,21 @@ TEST(Pict, RowsOfUpTo62PixelsFitTheirOneByteCount)
         CKrFrameBuffer back;
         ASSERT_EQ(load_pict(mem.data(), back), 0) << w;
         EXPECT_EQ(zt::diff_pixels(fb, back), 0) << w;
-        EXPECT_LE(mem.data()[634], 4 * w + 2) << w;
+        const std::vector<BYTE>& f = mem.data();
+        // Every pair starts a run (a literal of one byte, then a run of two) wherever the
+        // row's count can hold the result: below 48 pixels, and above 62 where it has two
+        // bytes. Only in between do literals run on over the pairs.
+        const size_t at = 634 + (w > 62 ? 2 : 1);
+        const std::vector<BYTE> first(f.begin() + static_cast<long>(at), f.begin() + static_cast<long>(at) + 4);
+        if (w < 48 || w > 62) {
+            EXPECT_EQ(first, (std::vector<BYTE>{0x00, 0x10, 0xFF, 0x20})) << w;
+        } else {
+            EXPECT_GT(first[0], 0x00) << w;
+            EXPECT_LT(first[0], 0x80) << w;
+        }
+        if (w > 62) {
+            EXPECT_GT(f[634] << 8 | f[635], 255) << w;
+        }
     }
     // Random rows over two or three values, the hardest for a packer.
     std::mt19937 rng(zt::test_seed());
@@ -154,19 +168,30 @@ TEST(Pict, RowsOfUpTo62PixelsFitTheirOneByteCount)
 
 TEST(Pict, PacketMeasure)
 {
-    bool run = false;
-    const BYTE pairs[] = {1, 2, 2, 1, 2, 2, 1, 5, 5, 5, 5};
-    EXPECT_EQ(CKrPictImage::PictCheckComp(pairs, 11, &run), 7);  // over the pairs, up to the run of four
-    EXPECT_FALSE(run);
-    EXPECT_EQ(CKrPictImage::PictCheckComp(pairs + 7, 4, &run), 4);
-    EXPECT_TRUE(run);
-    EXPECT_EQ(CKrPictImage::PictCheckComp(pairs + 1, 2, &run), 2);  // a last pair is a run
-    EXPECT_TRUE(run);
-    EXPECT_EQ(CKrPictImage::PictCheckComp(pairs, 1, &run), 1);
-    EXPECT_FALSE(run);
-    std::vector<BYTE> distinct(300);
+    // A run when the first two bytes are equal; a literal otherwise, up to the next pair.
+    std::vector<BYTE> distinct(300), same(200, 9);
     for (size_t i = 0; i < distinct.size(); ++i) distinct[i] = static_cast<BYTE>(i);
-    EXPECT_EQ(CKrPictImage::PictCheckComp(distinct.data(), 300, &run), 127);
+    struct Case {
+        std::vector<BYTE> bytes;
+        long length;
+        bool run;
+    } cases[] = {
+        {{1, 2, 2, 1, 2, 2, 1, 5, 5, 5, 5}, 1, false},
+        {{2, 2, 1, 2, 2, 1, 5, 5, 5, 5}, 2, true},
+        {{5, 5, 5, 5}, 4, true},
+        {{1, 2, 3, 3, 3}, 2, false},
+        {{1, 2, 3, 4}, 4, false},
+        {{7, 7}, 2, true},
+        {{7}, 1, false},
+        {distinct, 127, false},
+        {same, 127, true},
+    };
+    for (const Case& c : cases) {
+        bool run = !c.run;
+        EXPECT_EQ(CKrPictImage::PictCheckComp(c.bytes.data(), static_cast<long>(c.bytes.size()), &run), c.length)
+            << c.bytes.size() << " bytes from " << int{c.bytes[0]};
+        EXPECT_EQ(run, c.run) << c.bytes.size() << " bytes from " << int{c.bytes[0]};
+    }
 }
 
 TEST(Pict, ThePixelFormsOnLoading)

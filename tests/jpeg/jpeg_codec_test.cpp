@@ -244,3 +244,85 @@ TEST(JpegCodec, QualityChangesTheOutput)
 }
 
 } // namespace
+
+namespace {
+
+// The picture with each pixel's first and third byte exchanged and a key byte appended
+// (key_of gives it).
+std::vector<BYTE> as_bgra(const Picture& p, BYTE key)
+{
+    std::vector<BYTE> out(static_cast<size_t>(p.w) * p.h * 4);
+    for (size_t i = 0; i < static_cast<size_t>(p.w) * p.h; ++i) {
+        out[i * 4] = p.bytes[i * p.channels + 2];
+        out[i * 4 + 1] = p.bytes[i * p.channels + 1];
+        out[i * 4 + 2] = p.bytes[i * p.channels];
+        out[i * 4 + 3] = p.channels == 4 ? p.bytes[i * 4 + 3] : key;
+    }
+    return out;
+}
+
+} // namespace
+
+// The frame buffer's own byte order goes through the codec with exactly the results of the
+// red-green-blue orders: the same file bytes written, the same colours read.
+TEST(JpegCodec, BlueGreenRedKeyPixelsMatchTheRedGreenBlueOnes)
+{
+    struct Case {
+        const char* what;
+        DWORD channels;
+        int rgb_color, jpg_color, subsampling;
+    } cases[] = {{"colour", 3, JPEG_COLOR_RGB, JPEG_COLOR_YCBCR, JPEG_SUB_422},
+                 {"colour with key", 4, JPEG_COLOR_RGBA, JPEG_COLOR_YCBCRA, JPEG_SUB_4224}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Picture rgb = smooth(37, 21, c.channels, 3);
+        const Picture bgra{as_bgra(rgb, 0x5A), rgb.w, rgb.h, 4};
+        std::vector<BYTE> from_rgb, from_bgra;
+        ASSERT_EQ(encode(rgb, c.rgb_color, c.jpg_color, c.subsampling, 90, from_rgb), JPEG_OK);
+        ASSERT_EQ(encode(bgra, JPEG_COLOR_BGRA, c.jpg_color, c.subsampling, 90, from_bgra), JPEG_OK);
+        EXPECT_EQ(from_rgb, from_bgra);
+
+        std::vector<BYTE> back_rgb, back_bgra;
+        ASSERT_EQ(decode(from_rgb, c.jpg_color, c.rgb_color, c.channels, 0, 21, back_rgb), JPEG_OK);
+        ASSERT_EQ(decode(from_rgb, c.jpg_color, JPEG_COLOR_BGRA, 4, 0, 21, back_bgra), JPEG_OK);
+        EXPECT_EQ(as_bgra(Picture{back_rgb, rgb.w, rgb.h, c.channels}, 255), back_bgra);
+    }
+}
+
+// A header that declares far more picture than the file's bytes could code is refused by the
+// header read, before anyone allocates pixels for it; real files of any size pass.
+TEST(JpegCodec, DeclaredSizeMustFitTheBytes)
+{
+    const Picture small = smooth(16, 16, 3, 8);
+    std::vector<BYTE> jpg;
+    ASSERT_EQ(encode(small, JPEG_COLOR_RGB, JPEG_COLOR_YCBCR, JPEG_SUB_422, 80, jpg), JPEG_OK);
+    ASSERT_LT(jpg.size(), 1000u);
+    size_t sof = 0;
+    for (size_t i = 0; i + 9 < jpg.size(); ++i) {
+        if (jpg[i] == 0xFF && jpg[i + 1] == 0xC0) {
+            sof = i;
+            break;
+        }
+    }
+    ASSERT_NE(sof, 0u);
+    struct Case {
+        unsigned w, h;
+        int status;
+    } cases[] = {{16, 16, JPEG_OK}, {60000, 60000, JPEG_ERROR_EOF}, {4000, 4000, JPEG_ERROR_EOF},
+                 {1024, 16, JPEG_OK}};
+    for (const Case& c : cases) {
+        std::vector<BYTE> patched = jpg;
+        patched[sof + 5] = static_cast<BYTE>(c.h >> 8);
+        patched[sof + 6] = static_cast<BYTE>(c.h);
+        patched[sof + 7] = static_cast<BYTE>(c.w >> 8);
+        patched[sof + 8] = static_cast<BYTE>(c.w);
+        JPEG_CORE_PROPERTIES props{};
+        EXPECT_EQ(read_params(patched, props), c.status) << c.w << "x" << c.h;
+        JpegCodecFree(&props);
+    }
+    // A large flat picture codes in few bytes and still loads.
+    const Picture flat{std::vector<BYTE>(1024 * 1024 * 3, 0x80), 1024, 1024, 3};
+    ASSERT_EQ(encode(flat, JPEG_COLOR_RGB, JPEG_COLOR_YCBCR, JPEG_SUB_422, 50, jpg), JPEG_OK);
+    std::vector<BYTE> back;
+    EXPECT_EQ(decode(jpg, JPEG_COLOR_YCBCR, JPEG_COLOR_RGB, 3, 0, 1024, back), JPEG_OK) << jpg.size() << " bytes";
+}

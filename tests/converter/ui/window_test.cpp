@@ -65,10 +65,14 @@ private slots:
     void formControlsSitWhereTheyWereDesigned_data();
     void formControlsSitWhereTheyWereDesigned();
     void mainWindowIsFixedAtTheTopLeft();
+    void textsTheFormMustShowWholeFit();
     void startUpListsTheFoldersWhenTheSettingsAskForIt();
     void selectedRowsAreConvertedAndListed();
     void convertWithNothingSelectedSaysSo();
     void convertWithoutDestinationStopsTheRun();
+    void unreadableEntriesAreLeftOutAndNamedOnce();
+    void customSizeThatIsNoPictureSizeIsSaidOnce();
+    void standardDialogsSpeakJapanese();
     void customCancelRestoresTheLastConfirmedChoice();
     void customOkSetsTheValuesAndTheSizeLabel();
     void customOpensOnTheSelectedPresetAndReloadsPresets();
@@ -153,6 +157,35 @@ void WindowTest::mainWindowIsFixedAtTheTopLeft()
     QVERIFY(vmui::find_control_as<QRadioButton>(&frame, 1324)->isChecked());
     QVERIFY(vmui::find_control_as<QRadioButton>(&frame, 1330)->isChecked());
     QVERIFY(vmui::find_control(&frame, 1363)->isHidden());
+}
+
+void WindowTest::textsTheFormMustShowWholeFit()
+{
+    CMainFrame frame(zt::temp_path("absent.INI"));
+    // Every radio button and label of the bottom row holds its whole text.
+    for (int id : {1330, 1346, 1334, 1338, 1342, 1322, 1323, 1331, 1324}) {
+        auto* r = vmui::find_control_as<QRadioButton>(&frame, id);
+        QVERIFY2(r->sizeHint().width() <= r->width(), qPrintable(QStringLiteral("%1: %2 > %3")
+                                                                   .arg(r->text())
+                                                                   .arg(r->sizeHint().width())
+                                                                   .arg(r->width())));
+    }
+    for (int id : {1362, 1360}) {
+        auto* l = vmui::find_control_as<QLabel>(&frame, id);
+        QVERIFY(l->sizeHint().width() <= l->width());
+    }
+    // File sizes up to five digits of kilobytes stand whole in the size column, with the
+    // margin the list keeps on each side of a cell's text.
+    for (int id : {1340, 1341}) {
+        auto* list = vmui::find_control_as<QTreeWidget>(&frame, id);
+        const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+        for (const char* text : {"1308 KB", "99999 KB"}) {
+            const int need = QFontMetrics(list->font()).horizontalAdvance(QString::fromUtf8(text)) + 2 * margin;
+            QVERIFY2(need <= list->columnWidth(1), qPrintable(QStringLiteral("%1 needs %2").arg(text).arg(need)));
+        }
+        const int need = QFontMetrics(list->font()).horizontalAdvance(QStringLiteral("1920×1080")) + 2 * margin;
+        QVERIFY(need <= list->columnWidth(3));
+    }
 }
 
 void WindowTest::startUpListsTheFoldersWhenTheSettingsAskForIt()
@@ -252,6 +285,65 @@ void WindowTest::convertWithoutDestinationStopsTheRun()
     QCOMPARE(boxes.texts, (std::vector<std::string>{"保存先が指定されていません。\n変換処理を実行できませんでした。"}));
     QVERIFY(!frame.GetView()->m_bConverted);
     QVERIFY(!QApplication::overrideCursor());           // the wait cursor is gone again
+}
+
+void WindowTest::unreadableEntriesAreLeftOutAndNamedOnce()
+{
+    const std::string src = vt::fresh_dir("ui-unreadable-src");
+    vt::write_file(src + "/a.tga", "x");
+    vt::write_file(src + "/c.tga", "x");
+    vt::write_file(src + "/e.jpg", "x");
+    std::filesystem::create_symlink(src + "/gone", src + "/b.tga");
+    std::filesystem::create_symlink(src + "/d.bmp", src + "/d.bmp");  // a loop
+    const QString ini = ini_with(QStringLiteral("unreadable.INI"),
+                                 QStringLiteral("[GENERAL]\nPATHFLG=1\nSRCPATH=%1\nDSTPATH=%1\n").arg(QString::fromStdString(src)));
+    vt::MessageRecorder boxes;
+    CMainFrame frame(ini.toStdString());
+    auto* list = vmui::find_control_as<QTreeWidget>(&frame, 1340);
+    QCOMPARE(list->topLevelItemCount(), 3);
+    QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("c.tga"));  // listed after the bad b.tga
+    QCOMPARE(list->topLevelItem(2)->text(0), QStringLiteral("e.jpg"));
+    QCOMPARE(boxes.texts, (std::vector<std::string>{"ファイルのオープンに失敗しました。\nb.tga\nd.bmp"}));
+    // The destination list (here the same folder) skips them alike.
+    boxes.texts.clear();
+    frame.GetView()->RefreshDestList();
+    QCOMPARE(vmui::find_control_as<QTreeWidget>(&frame, 1341)->topLevelItemCount(), 3);
+    QCOMPARE(boxes.texts.size(), size_t{1});
+}
+
+void WindowTest::customSizeThatIsNoPictureSizeIsSaidOnce()
+{
+    const std::string src = vt::fresh_dir("ui-size0-src");
+    const std::string dst = vt::fresh_dir("ui-size0-dst");
+    CKrFrameBuffer pic(16, 16, 1);
+    for (const char* name : {"a.tga", "b.tga"}) {
+        CImgFile f;
+        QCOMPARE(f.SaveImage(&pic, CString(src + "/" + name)), 0);
+    }
+    const QString ini = ini_with(QStringLiteral("size0.INI"),
+                                 QStringLiteral("[GENERAL]\nPATHFLG=1\nSRCPATH=%1\nDSTPATH=%2\n")
+                                     .arg(QString::fromStdString(src), QString::fromStdString(dst)));
+    CMainFrame frame(ini.toStdString());
+    frame.GetDocument()->CurrentSettings.nWidth = 0;
+    frame.GetDocument()->CurrentSettings.nHeight = 486;
+    vmui::find_control_as<QRadioButton>(&frame, 1331)->setChecked(true);
+    auto* list = vmui::find_control_as<QTreeWidget>(&frame, 1340);
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(1)->setSelected(true);
+    vt::MessageRecorder boxes;
+    click(&frame, 1325);
+    QCOMPARE(boxes.texts.size(), size_t{1});
+    QVERIFY2(boxes.texts[0].rfind("出力サイズが正しくありません（幅 0、高さ 486）。", 0) == 0, boxes.texts[0].c_str());
+    QVERIFY(std::filesystem::is_empty(dst));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void WindowTest::standardDialogsSpeakJapanese()
+{
+    // The folder browser and the other standard dialogs take their texts from the toolkit.
+    QVERIFY(vmui::install_toolkit_translations());
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != QStringLiteral("Look in:"));
 }
 
 void WindowTest::customCancelRestoresTheLastConfirmedChoice()
