@@ -4,7 +4,7 @@
 
 #include "onair/chk_digi_suite.h"
 #include "onair/mq_filter_graph.h"
-#include "platform/board/virtual_board.h"
+#include "platform/testing/board.h"
 #include "platform/registry/registry.h"
 #include "platform/win32/win32_sync.h"
 #include "platform/win32/win32_window.h"

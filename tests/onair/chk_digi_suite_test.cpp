@@ -7,8 +7,8 @@
 #include <map>
 
 #include "onair/chk_digi_suite.h"
-#include "platform/board/device_io.h"
-#include "platform/board/virtual_board.h"
+#include "platform/testing/devices.h"
+#include "platform/testing/board.h"
 #include "platform/registry/registry.h"
 
 namespace {

@@ -284,9 +284,8 @@ TEST_F(MQGraph, SecondInitializeFailsAndLeavesTheFirstWorking)
     EXPECT_STREQ(GetLastErrorText(), "Error! Filter graph is already initialized\nCode = 0x80004005");
     EXPECT_EQ(graph->InitializeWithGraph(graph->GetGraphBuilder()), E_FAIL);
     // Still one working graph: it plays to its end and its transport thread reports that.
-    zt::FieldPump pump(board());
     ASSERT_EQ(graph->Play(), S_OK);
-    EXPECT_TRUE(window.wait_for(1));
+    EXPECT_TRUE(zt::step_until(board(), [&] { return window.has(1); }));
 }
 
 TEST_F(MQGraph, StateChangesThatDoNotCompleteFail)
@@ -315,9 +314,8 @@ TEST_F(MQGraph, InitializeFromSharesTheGraphWithoutOwningIt)
     }
     // The copy is gone; the original still has its events and threads.
     EXPECT_EQ(zk::open_handle_count(), handles);
-    zt::FieldPump pump(board());
     ASSERT_EQ(graph->Play(), S_OK);
-    EXPECT_TRUE(window.wait_for(1));
+    EXPECT_TRUE(zt::step_until(board(), [&] { return window.has(1); }));
 }
 
 // ---- transport ----
@@ -349,9 +347,10 @@ TEST_F(MQGraph, StopKeepsThePosition)
 TEST_F(MQGraph, SeekShowsOneFrameByRunningToIt)
 {
     ProbeFilter* probe = add_probe();
-    zt::FieldPump pump(board());
+    zk::IdlePump pump(board()); // the seek waits for the clock to reach the frame
     ASSERT_EQ(graph->Seek(3.0), S_OK) << GetLastErrorText();
     pump.stop();
+    EXPECT_FALSE(pump.failed());
     EXPECT_DOUBLE_EQ(position(), 3.0);
     EXPECT_DOUBLE_EQ(graph->GetStopTime(), kClipSeconds);
     EXPECT_EQ(graph->GetState(0), MQFG_STATE_STOPPED);
@@ -362,7 +361,7 @@ TEST_F(MQGraph, SeekShowsOneFrameByRunningToIt)
 
 TEST_F(MQGraph, SeekRelativePastEitherEndDoesNotMove)
 {
-    zt::FieldPump pump(board());
+    zk::IdlePump pump(board());
     ASSERT_EQ(graph->Seek(1.0), S_OK);
     struct Case {
         double delta;
@@ -402,11 +401,9 @@ class MQEnd : public MQGraph, public ::testing::WithParamInterface<EndCase> {};
 TEST_P(MQEnd, PlayingToTheEndStopsAndRewindsOnlyAtTheEnd)
 {
     const EndCase c = GetParam();
-    zt::FieldPump pump(board());
     ASSERT_EQ(graph->PlayFromTo(c.from, c.to, FALSE), S_OK);
-    ASSERT_TRUE(window.wait_for(1));
-    pump.stop();
-    ASSERT_TRUE(zt::eventually([&] { return graph->GetState(0) == MQFG_STATE_STOPPED; }));
+    ASSERT_TRUE(zt::step_until(board(), [&] { return window.has(1); }));
+    EXPECT_EQ(graph->GetState(0), MQFG_STATE_STOPPED) << "stopped before the end was posted";
     EXPECT_NEAR(position(), c.rest, 1e-9);
     EXPECT_DOUBLE_EQ(graph->GetStopTime(), kClipSeconds);
     const auto messages = window.messages();
@@ -422,14 +419,12 @@ INSTANTIATE_TEST_SUITE_P(Ends, MQEnd,
 
 TEST_F(MQGraph, LoopRestartsAtTheLoopStart)
 {
-    zt::FieldPump pump(board());
     ASSERT_EQ(graph->PlayFromTo(1.0, 2.0, TRUE), S_OK);
-    ASSERT_TRUE(zt::eventually([&] {
+    ASSERT_TRUE(zt::step_until(board(), [&] {
         int restarts = 0;
         for (const auto& m : window.messages()) restarts += m.wParam == 3;
         return restarts >= 2;
     }));
-    pump.stop();
     EXPECT_TRUE(graph->IsLooping());
     const double p = position();
     EXPECT_GE(p, 1.0);
@@ -444,9 +439,10 @@ TEST_F(MQGraph, AbortStopsAndRewinds)
     ASSERT_EQ(graph->Play(), S_OK);
     board().step_fields(100);
     post(EC_ERRORABORT, 0x1234, 0);
-    ASSERT_TRUE(window.wait_for(2));
+    ASSERT_TRUE(zk::settle());
+    ASSERT_TRUE(window.has(2));
     EXPECT_EQ(window.messages()[0].lParam, 0x1234);
-    ASSERT_TRUE(zt::eventually([&] { return graph->GetState(0) == MQFG_STATE_STOPPED; }));
+    EXPECT_EQ(graph->GetState(0), MQFG_STATE_STOPPED);
     EXPECT_DOUBLE_EQ(position(), 0.0);
 }
 
@@ -458,7 +454,8 @@ TEST_F(MQGraph, TheTransportThreadDiesWhenToldRightAfterAHandlerStopped)
         window.clear();
         ASSERT_EQ(graph->Play(), S_OK);
         post(EC_USERABORT, i, 0);
-        ASSERT_TRUE(window.wait_for(2));
+        ASSERT_TRUE(zk::settle());
+        ASSERT_TRUE(window.has(2));
         ASSERT_EQ(graph->KillTransportThread(), S_OK) << "round " << i;
         ASSERT_EQ(graph->CreateTransportThread(), S_OK);
     }
@@ -490,14 +487,16 @@ TEST_P(MQRecords, AreIgnoredOrShownBySeverity)
         // An abort queued after the record is handled after it: once it has stopped the graph,
         // the record has been dealt with, and it must have left nothing behind.
         post(EC_USERABORT, 99, 0);
-        ASSERT_TRUE(window.wait_for(2));
+        ASSERT_TRUE(zk::settle());
+        ASSERT_TRUE(window.has(2));
         EXPECT_TRUE(boxes.boxes().empty());
         ASSERT_EQ(window.messages().size(), 1u);
         EXPECT_EQ(window.messages()[0].lParam, 99);
         return;
     }
-    ASSERT_TRUE(window.wait_for(2));
-    ASSERT_TRUE(zt::eventually([&] { return !boxes.boxes().empty(); }));
+    ASSERT_TRUE(zk::settle());
+    ASSERT_TRUE(window.has(2));
+    ASSERT_FALSE(boxes.boxes().empty());
     const auto box = boxes.boxes().front();
     EXPECT_EQ(box.caption, "MQFG Library");
     EXPECT_EQ(box.type, MB_SYSTEMMODAL | c.icon);
@@ -557,7 +556,8 @@ TEST_F(MQGraph, ShortRecordsAreNotRead)
     ASSERT_EQ(graph->Play(), S_OK);
     post(EC_OLE_EVENT, reinterpret_cast<LONG_PTR>(record), 0);
     post(EC_USERABORT, 5, 0);
-    ASSERT_TRUE(window.wait_for(2));
+    ASSERT_TRUE(zk::settle());
+    ASSERT_TRUE(window.has(2));
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
@@ -576,20 +576,18 @@ protected:
         ASSERT_EQ(graph->BeginFilterGraphShuttle(1.0, 3.0, 1.2, wrap), S_OK) << GetLastErrorText();
         EXPECT_TRUE(graph->IsFilterGraphShuttling());
         EXPECT_TRUE(graph->IsScrubbing());
-        // The first tick only takes the clock and shows the start frame. The board counts a
-        // frame when it is sent and the graph records it just after, on the shuttle thread,
-        // so the wait covers both.
-        ASSERT_TRUE(zt::eventually(
-            [&] { return board().activity().scrub_seeks.load() > seeks + 1 && frame() == 36; }))
-            << "start frame " << frame();
+        // The shuttle ticks once a frame of the clock: the first tick only takes the clock
+        // and shows the start frame.
+        frames(1);
+        EXPECT_GT(board().activity().scrub_seeks.load(), seeks + 1);
+        EXPECT_EQ(frame(), 36) << "start frame";
     }
-    // Moves the clock and waits for the one tick that follows it to be sent and recorded.
+    // Moves the clock; the one tick that follows it is sent and recorded when the step returns.
     void step_and_wait(int n)
     {
         const int before = shuttle_steps();
-        const LONGLONG was = frame();
         frames(n);
-        ASSERT_TRUE(zt::eventually([&] { return shuttle_steps() > before && frame() != was; }));
+        EXPECT_GT(shuttle_steps(), before);
     }
 };
 
@@ -598,14 +596,13 @@ TEST_F(MQShuttle, BackwardsWithoutWrapStopsAtTheLowerBound)
     begin(FALSE, -2.0); // frames 30 to 90, from 36
     step_and_wait(1);
     EXPECT_EQ(frame(), 34);
-    // Ticks without clock movement move nothing: frames follow the clock, not the ticks.
-    Sleep(120);
+    // Less than a tick's worth of clock moves nothing.
+    board().advance_to(now() + 100000);
     EXPECT_EQ(frame(), 34);
     step_and_wait(2);
     EXPECT_EQ(frame(), 30);
     const int at_bound = shuttle_steps();
     frames(1);
-    Sleep(120);
     EXPECT_EQ(frame(), 30);
     EXPECT_EQ(shuttle_steps(), at_bound) << "nothing sent once the frame stops changing";
     ASSERT_EQ(graph->EndFilterGraphShuttle(1000), S_OK);
@@ -628,13 +625,11 @@ TEST_F(MQShuttle, SlowSpeedsCarryTheRemainderOver)
 {
     begin(FALSE, 0.5); // one frame every two frames of time
     frames(1);
-    Sleep(120);
     EXPECT_EQ(frame(), 36) << "half a step is kept, not dropped";
     step_and_wait(1);
     EXPECT_EQ(frame(), 37);
     ASSERT_EQ(graph->SetFilterGraphShuttleSpeed(0.0), S_OK);
     frames(5);
-    Sleep(120);
     EXPECT_EQ(frame(), 37);
     ASSERT_EQ(graph->EndFilterGraphShuttle(1000), S_OK);
 }
@@ -706,14 +701,17 @@ TEST_F(MQGraph, WaitForCompletionNeedsARunningGraphAndTimesOut)
     EXPECT_EQ(graph->WaitForCompletion(50, TRUE), VFW_E_NOT_RUNNING);
     EXPECT_STREQ(GetLastErrorText(), "Error! Filter graph not running in WaitForCompletion!\nCode = 0x80040226");
     ASSERT_EQ(graph->Play(), S_OK);
-    // The clock stands still, so the end never comes.
+    // Thirty milliseconds of a ten-second clip: the end does not come in time.
+    zk::IdlePump pump(board());
     EXPECT_EQ(graph->WaitForCompletion(30, TRUE), MQFG_E_COMPLETION_TIMEOUT);
     EXPECT_STREQ(GetLastErrorText(),
                  "Error! Time-out waiting for the EC_COMPLETE in WaitForCompletion!\nCode = 0x80041013");
     // Events before the end go to the handler; the end itself is taken and not handed on.
     post(EC_ERRORABORT, 7, 0);
     EXPECT_EQ(graph->WaitForCompletion(1000, TRUE), S_OK);
-    ASSERT_TRUE(window.wait_for(2));
+    pump.stop();
+    ASSERT_TRUE(zk::settle());
+    EXPECT_TRUE(window.has(2));
 }
 
 } // namespace

@@ -1,21 +1,19 @@
 // Shared set-up of the on-air tests: a virtual board on a manual clock, an in-memory registry,
 // a window that records what is posted to it, a message-box sink that records the boxes, and
-// a pump that steps the clock field by field whenever something waits on it.
+// stepping of the board until something has happened. Nothing here waits for real time:
+// every step of the board settles the library's threads, so what a step causes has happened
+// when it returns.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/board/virtual_board.h"
+#include "platform/testing/board.h"
 #include "platform/registry/registry.h"
 #include "platform/win32/win32_window.h"
 
@@ -34,7 +32,6 @@ public:
         hwnd_ = zk::register_window([this](UINT m, WPARAM w, LPARAM l) {
             std::lock_guard<std::mutex> guard(lock_);
             messages_.push_back({m, w, l});
-            changed_.notify_all();
         });
     }
     ~WindowRecorder() { zk::unregister_window(hwnd_); }
@@ -44,17 +41,14 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return messages_;
     }
-    // Waits (in real time, at most `ms`) until a message with this wParam has arrived. As
-    // generous as eventually(): a loaded sanitizer run can be slow to get the worker going.
-    bool wait_for(WPARAM wParam, int ms = 20000)
+    // Whether a message with this wParam has arrived.
+    bool has(WPARAM wParam) const
     {
-        std::unique_lock<std::mutex> lock(lock_);
-        return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
-            for (const Message& m : messages_) {
-                if (m.wParam == wParam) return true;
-            }
-            return false;
-        });
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const Message& m : messages_) {
+            if (m.wParam == wParam) return true;
+        }
+        return false;
     }
     void clear()
     {
@@ -65,7 +59,6 @@ public:
 private:
     HWND hwnd_;
     mutable std::mutex lock_;
-    std::condition_variable changed_;
     std::vector<Message> messages_;
 };
 
@@ -98,60 +91,21 @@ private:
     zk::MessageBoxSink previous_;
 };
 
-// Steps the board's manual clock one field at a time while anything is scheduled on it (a
-// graph heading for its stop time, an advise somebody waits for). Results do not depend on
-// how fast it goes: everything the graph does follows the clock, not the wall.
-class FieldPump {
-public:
-    explicit FieldPump(zk::VirtualBoard& board) : board_(board)
-    {
-        thread_ = std::thread([this] {
-            while (!quit_.load()) {
-                if (board_.time_base()->pending() > 0) {
-                    board_.step_fields(1);
-                    ++steps_;
-                }
-                std::this_thread::sleep_for(std::chrono::microseconds(100));
-            }
-        });
-    }
-    ~FieldPump() { stop(); }
-    void stop()
-    {
-        quit_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    long steps() const { return steps_.load(); }
-
-private:
-    zk::VirtualBoard& board_;
-    std::atomic<bool> quit_{false};
-    std::atomic<long> steps_{0};
-    std::thread thread_;
-};
-
-// Polls `done` in real time for at most `ms`; generous, because sanitizer builds on a loaded
-// machine can leave a worker thread unscheduled for seconds. Only a failing test waits it out.
-inline bool eventually(const std::function<bool()>& done, int ms = 20000)
+// Steps the board one settled field at a time until `done` holds (checked before each step),
+// at most `max_fields` fields; true when it held.
+inline bool step_until(zk::VirtualBoard& board, const std::function<bool()>& done, int max_fields = 3000)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!zk::settle()) return false;
+    for (int i = 0; i < max_fields; ++i) {
+        if (done()) return true;
+        if (!board.step_fields(1)) return false;
     }
-    return true;
+    return done();
 }
 
 inline zk::BoardConfig manual_board(int standard = 1)
 {
-    zk::BoardConfig c = zk::BoardConfig::standard();
-    c.manual_clock = true;
-    // Field 600 (10 s at 60 fields per second): on a field boundary, and far enough from 0
-    // that times before it stay positive.
-    const zk::FieldRate r = zk::field_rate(standard);
-    c.manual_start = 600 * r.R / r.S;
-    for (auto& set : c.cardsets) set.standard = standard;
-    return c;
+    return zk::manual_board_config(standard);
 }
 
 } // namespace zt

@@ -4,10 +4,11 @@
 
 #include <thread>
 
-#include "platform/board/device_io.h"
+#include "platform/testing/devices.h"
 #include "platform/board/digisuite_filter.h"
+#include "platform/board/board_memory.h"
 #include "platform/board/system_clock_device.h"
-#include "platform/board/virtual_board.h"
+#include "platform/testing/board.h"
 #include "platform/filtergraph/filter_graph.h"
 #include "platform/win32/win32_base.h"
 
@@ -280,10 +281,7 @@ TEST(Devices, PendingRequestsCompleteThroughTheOverlappedRecord)
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return FALSE;
             }
-            std::thread([ov] {
-                Sleep(5);
-                zk::complete_overlapped(ov, 0, 12);
-            }).detach();
+            std::thread([ov] { zk::complete_overlapped(ov, 0, 12); }).detach();
             SetLastError(ERROR_IO_PENDING);
             return FALSE;
         }
@@ -314,11 +312,15 @@ TEST(Devices, TheSystemClockInterruptsAtEveryField)
               INVALID_HANDLE_VALUE);
     DWORD word = 0, n = 0;
     ASSERT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_REGISTER, nullptr, 0, &word, sizeof word, &n, nullptr));
-    DWORD small = 0;
+    WORD small = 0;
     EXPECT_FALSE(DeviceIoControl(h, IOCTL_SYSCLK_MAP_STATUS, nullptr, 0, &small, sizeof small, &n, nullptr))
-        << "an address does not fit in four bytes";
-    DWORD* status = nullptr;
-    ASSERT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_MAP_STATUS, nullptr, 0, &status, sizeof status, &n, nullptr));
+        << "the reply holds a 4-byte board-memory token";
+    DWORD token = 0;
+    ASSERT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_MAP_STATUS, nullptr, 0, &token, sizeof token, &n, nullptr));
+    EXPECT_EQ(n, 4u);
+    EXPECT_EQ(zk::board_memory(token, 8), nullptr) << "the region is one word long";
+    EXPECT_EQ(zk::board_memory(token + 1, 4), nullptr);
+    auto* status = static_cast<DWORD*>(zk::board_memory(token, sizeof(DWORD)));
     ASSERT_NE(status, nullptr);
     auto read = [status] { return std::atomic_ref<DWORD>(*status).load(); };
 
@@ -343,9 +345,55 @@ TEST(Devices, TheSystemClockInterruptsAtEveryField)
     o.board().step_fields(2);
     EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), WAIT_TIMEOUT);
     EXPECT_EQ(o.board().time_base()->pending(), 0u) << "nothing ticks once nobody listens";
-    EXPECT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_UNMAP, &status, sizeof status, nullptr, 0, &n, nullptr));
+    EXPECT_FALSE(DeviceIoControl(h, IOCTL_SYSCLK_UNMAP, &bad, sizeof bad, nullptr, 0, &n, nullptr));
+    EXPECT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_UNMAP, &token, sizeof token, nullptr, 0, &n, nullptr));
     CloseHandle(ov.hEvent);
     CloseHandle(h);
+}
+
+TEST(Journal, RecordsEveryRequestWithItsBytesAndField)
+{
+    zk::BoardOverride o(zk::manual_board_config());
+    zk::VirtualBoard& board = o.board();
+    HANDLE h = CreateFile("\\\\.\\DigiMixVFX0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const std::uint64_t mark = board.journal().mark();
+    ASSERT_TRUE(board.step_fields(2));
+    DWORD words[17] = {kPromRequestMagic, 7, 8};
+    DWORD returned = 0;
+    ASSERT_TRUE(DeviceIoControl(h, IOCTL_VFX_GET_PROM_OPTIONS, words, 68, words, 68, &returned, nullptr));
+    EXPECT_FALSE(DeviceIoControl(h, 0x12345678, words, 8, nullptr, 0, &returned, nullptr));
+    CloseHandle(h);
+    const auto got = board.journal().since(mark);
+    ASSERT_EQ(got.size(), 2u) << board.journal().dump();
+    EXPECT_EQ(got[0].kind, zk::JournalKind::DeviceRequest);
+    EXPECT_EQ(got[0].target, "DigiMixVFX0");
+    EXPECT_EQ(got[0].code, IOCTL_VFX_GET_PROM_OPTIONS);
+    EXPECT_EQ(got[0].field, 602) << "stamped with the field it arrived in";
+    ASSERT_EQ(got[0].bytes.size(), 68u);
+    EXPECT_EQ(got[0].bytes[4], 7) << "the bytes as sent, not as answered";
+    EXPECT_TRUE(got[0].ok);
+    EXPECT_FALSE(got[1].ok);
+    EXPECT_LT(got[0].seq, got[1].seq);
+    const std::string dump = board.journal().dump();
+    EXPECT_NE(dump.find("f602 #" + std::to_string(got[0].seq) + " request DigiMixVFX0 0x8300216C [a5a55a5a 07000000"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("0x12345678 [a5a55a5a 07000000] refused"), std::string::npos) << dump;
+}
+
+TEST(Journal, KeepsTheNewestEntriesWhenFull)
+{
+    zk::BoardJournal journal(8);
+    for (int i = 0; i < 20; ++i) {
+        zk::JournalEntry e;
+        e.code = static_cast<std::uint32_t>(i);
+        journal.record(e);
+    }
+    const auto kept = journal.entries();
+    ASSERT_FALSE(kept.empty());
+    EXPECT_LE(kept.size(), 8u);
+    EXPECT_EQ(kept.back().code, 19u);
+    EXPECT_EQ(journal.dropped() + kept.size(), 20u);
+    EXPECT_EQ(journal.mark(), 21u);
 }
 
 } // namespace

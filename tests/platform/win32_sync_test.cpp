@@ -7,8 +7,10 @@
 
 #include "platform/win32/win32_base.h"
 #include "platform/win32/win32_sync.h"
-#include "platform/win32/win32_time.h"
+#include "platform/testing/local_time.h"
+#include "platform/testing/settle.h"
 #include "platform/win32/win32_window.h"
+#include "support/library_thread.h"
 
 namespace {
 
@@ -35,14 +37,10 @@ TEST(Win32Events, AutoResetReleasesOneWaiterManualResetStaysSignalled)
     EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
     ASSERT_TRUE(ResetEvent(manual));
-    EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
-    // Another thread's signal ends a wait without time-out.
-    std::thread t([&] {
-        Sleep(5);
-        SetEvent(autoe);
-    });
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+    // Another thread's signal ends a wait without time-out, whichever comes first.
+    zt::LibraryThread t([&] { SetEvent(autoe); });
     EXPECT_EQ(WaitForSingleObject(autoe, INFINITE), WAIT_OBJECT_0);
-    t.join();
 }
 
 TEST(Win32Events, WaitAnyGivesTheLowestSignalledIndex)
@@ -54,7 +52,7 @@ TEST(Win32Events, WaitAnyGivesTheLowestSignalledIndex)
     EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 0), WAIT_OBJECT_0 + 2) << "b was consumed";
     EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 0), WAIT_OBJECT_0 + 2) << "c is manual";
     ResetEvent(c);
-    EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 5), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 0), WAIT_TIMEOUT);
 }
 
 TEST(Win32Events, WaitAllTakesEverythingOrNothing)
@@ -62,7 +60,7 @@ TEST(Win32Events, WaitAllTakesEverythingOrNothing)
     Handles hs;
     HANDLE a = hs.event(FALSE, TRUE), b = hs.event(TRUE, FALSE);
     const HANDLE list[2] = {a, b};
-    EXPECT_EQ(WaitForMultipleObjects(2, list, TRUE, 5), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForMultipleObjects(2, list, TRUE, 0), WAIT_TIMEOUT);
     EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_OBJECT_0) << "a failed wait-all consumed nothing";
     SetEvent(a);
     SetEvent(b);
@@ -122,13 +120,14 @@ TEST(Win32Threads, HandlesAreSignalledAtTheEndAndKeepTheExitCode)
     EXPECT_NE(id, 0u);
     EXPECT_TRUE(SetThreadPriority(t, THREAD_PRIORITY_LOWEST));
     EXPECT_EQ(GetThreadPriority(t), THREAD_PRIORITY_LOWEST);
-    EXPECT_EQ(WaitForSingleObject(t, 20), WAIT_TIMEOUT) << "suspended until resumed";
+    ASSERT_TRUE(zk::settle()) << "a suspended thread counts as blocked";
+    EXPECT_EQ(WaitForSingleObject(t, 0), WAIT_TIMEOUT) << "suspended until resumed";
     EXPECT_EQ(ran.load(), 0);
     DWORD code = 0;
     ASSERT_TRUE(GetExitCodeThread(t, &code));
     EXPECT_EQ(code, STILL_ACTIVE);
     EXPECT_EQ(ResumeThread(t), 1u);
-    EXPECT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
     EXPECT_EQ(ran.load(), 1);
     ASSERT_TRUE(GetExitCodeThread(t, &code));
     EXPECT_EQ(code, 42u);
@@ -143,20 +142,22 @@ TEST(Win32CriticalSection, IsRecursiveAndCanBeLetGoOfEntirely)
     EnterCriticalSection(&cs);
     EnterCriticalSection(&cs);
     std::atomic<bool> other_got_in{false};
-    std::thread t([&] {
-        EXPECT_FALSE(TryEnterCriticalSection(&cs));
-        EnterCriticalSection(&cs);
-        other_got_in = true;
-        LeaveCriticalSection(&cs);
-    });
-    Sleep(10);
-    EXPECT_FALSE(other_got_in.load()) << "held twice, left never";
     {
+        zt::LibraryThread t([&] {
+            EXPECT_FALSE(TryEnterCriticalSection(&cs));
+            EnterCriticalSection(&cs);
+            other_got_in = true;
+            LeaveCriticalSection(&cs);
+        });
+        // The other thread settles blocked on the section: waiting for it counts as blocked.
+        ASSERT_TRUE(zk::settle());
+        EXPECT_FALSE(other_got_in.load()) << "held twice, left never";
+        EXPECT_NE(zk::thread_dump().find("blocked in EnterCriticalSection"), std::string::npos) << zk::thread_dump();
         zk::CriticalSectionRelease released(&cs);
-        // Both levels are let go: the other thread can get in and out.
-        while (!other_got_in.load()) Sleep(1);
+        // Both levels are let go: the other thread gets in and out.
+        t.join();
+        EXPECT_TRUE(other_got_in.load());
     }
-    t.join();
     // The two levels are back: it takes two leaves before another thread can enter.
     LeaveCriticalSection(&cs);
     std::thread u([&] { EXPECT_FALSE(TryEnterCriticalSection(&cs)); });

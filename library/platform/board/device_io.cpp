@@ -1,6 +1,7 @@
 // Device handles, the device namespace and the board's video-effects devices.
 #include "platform/board/device_io.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <mutex>
 
 #include "platform/board/system_clock_device.h"
+#include "platform/testing/devices.h"
 #include "platform/board/virtual_board.h"
 
 namespace zk {
@@ -34,8 +36,12 @@ DeviceFactory find_factory(const std::string& name)
 
 struct DeviceHandle final : KernelObject {
     std::shared_ptr<VirtualDevice> device;
+    std::string name;
     bool overlapped = false;
 };
+
+// Requests larger than this are journalled by their first bytes only.
+constexpr DWORD kJournalRequestBytes = 4096;
 
 // The video-effects device: answers the option-word request with the board's word.
 class EffectsDevice final : public VirtualDevice {
@@ -141,6 +147,7 @@ HANDLE CreateFile(const char* name, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD di
     }
     auto handle = std::make_shared<zk::DeviceHandle>();
     handle->device = std::move(object);
+    handle->name = device;
     handle->overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
     HANDLE h = zk::make_handle(handle);
     if (!h) {
@@ -164,13 +171,18 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inBytes, void* o
         overlapped->InternalHigh = 0;
         if (overlapped->hEvent) ResetEvent(overlapped->hEvent);
     }
+    // Journalled before the device acts, so the request comes before whatever it causes.
+    const DWORD logged = in ? std::min(inBytes, zk::kJournalRequestBytes) : 0;
+    const auto board = zk::current_board();
+    const std::uint64_t entry = board->log(zk::JournalKind::DeviceRequest, handle->name, code, in, logged);
     const BOOL ok = handle->device->control(code, in, inBytes, out, outBytes, bytesReturned, overlapped);
+    const DWORD error = ok ? 0 : GetLastError();
+    if (!ok && error != ERROR_IO_PENDING) board->journal().refuse(entry);
     // A request finished at once completes its overlapped record too, as on Windows.
-    if (overlapped && (ok || GetLastError() != ERROR_IO_PENDING)) {
-        const DWORD status = ok ? 0 : GetLastError();
-        zk::complete_overlapped(overlapped, status, bytesReturned ? *bytesReturned : 0);
-        if (!ok) SetLastError(status);
+    if (overlapped && (ok || error != ERROR_IO_PENDING)) {
+        zk::complete_overlapped(overlapped, error, bytesReturned ? *bytesReturned : 0);
     }
+    if (!ok) SetLastError(error);
     return ok;
 }
 

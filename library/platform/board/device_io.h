@@ -59,20 +59,10 @@ public:
 // Makes the device object for one CreateFile; null refuses the open (ERROR_ACCESS_DENIED).
 using DeviceFactory = std::function<std::shared_ptr<VirtualDevice>()>;
 
-// Registers a device under NAME (without "\\.\"); an empty factory removes it.
+// Registers a device under NAME (without "\\.\"); an empty factory removes it. Tests replace
+// devices for a scope with DeviceOverride (platform/testing/devices.h).
 ZORVIK_API void register_device(const std::string& name, DeviceFactory factory);
 
-class ZORVIK_API DeviceOverride {
-public:
-    DeviceOverride(std::string name, DeviceFactory factory);
-    ~DeviceOverride();
-    DeviceOverride(const DeviceOverride&) = delete;
-    DeviceOverride& operator=(const DeviceOverride&) = delete;
-
-private:
-    std::string name_;
-    DeviceFactory previous_;
-};
 
 // The form device names are compared in: ASCII lower case, as names compare without regard
 // to case.

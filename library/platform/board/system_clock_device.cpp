@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/board/board_memory.h"
 #include "platform/board/virtual_board.h"
 
 namespace zk {
@@ -19,14 +20,19 @@ constexpr DWORD kOperationAborted = 995;
 // One clock per name and board, shared by every open of the device.
 class SystemClock : public std::enable_shared_from_this<SystemClock> {
 public:
-    SystemClock(std::weak_ptr<VirtualBoard> board, std::shared_ptr<TimeBase> time) : board_(std::move(board)), time_(std::move(time)) {}
+    SystemClock(std::weak_ptr<VirtualBoard> board, std::shared_ptr<TimeBase> time, std::string name)
+        : board_(std::move(board)), time_(std::move(time)), name_(std::move(name)),
+          status_token_(map_board_memory(&status_, sizeof status_))
+    {
+    }
     ~SystemClock()
     {
+        unmap_board_memory(status_token_);
         std::lock_guard<std::mutex> guard(lock_);
         if (tick_) time_->cancel(tick_);
     }
 
-    DWORD* status() { return reinterpret_cast<DWORD*>(&status_); }
+    std::uint32_t status_token() const { return status_token_; }
 
     DWORD register_client()
     {
@@ -98,12 +104,18 @@ private:
             }
             schedule_next_locked();
         }
+        if (auto board = board_.lock()) {
+            const DWORD word = static_cast<DWORD>(index);
+            board->log(JournalKind::Interrupt, name_, word & 1, &word, sizeof word);
+        }
         for (HANDLE h : events) SetEvent(h);
     }
 
     std::weak_ptr<VirtualBoard> board_;
     std::shared_ptr<TimeBase> time_;
+    std::string name_;
     std::atomic<DWORD> status_{0};
+    std::uint32_t status_token_;
     std::mutex lock_;
     std::vector<DWORD> clients_;
     std::vector<Armed> armed_;
@@ -125,15 +137,12 @@ public:
         switch (code) {
         case IOCTL_SYSCLK_REGISTER:
             return reply(out, outBytes, returned, clock_->register_client());
-        case IOCTL_SYSCLK_MAP_STATUS: {
-            // The address does not fit in 4 bytes here: a reply too small for a pointer is refused.
-            DWORD* status = clock_->status();
-            if (!out || outBytes < sizeof status) return fail(ERROR_INSUFFICIENT_BUFFER);
-            std::memcpy(out, &status, sizeof status);
-            if (returned) *returned = sizeof status;
-            return TRUE;
-        }
+        case IOCTL_SYSCLK_MAP_STATUS:
+            return reply(out, outBytes, returned, clock_->status_token());
         case IOCTL_SYSCLK_UNMAP:
+            // The word stays mapped while the clock lives (other opens share it); unmapping
+            // checks only that the caller names it.
+            if (!has_word || word != clock_->status_token()) return fail(ERROR_INVALID_PARAMETER);
             return TRUE;
         case IOCTL_SYSCLK_ARM:
             if (!has_word || !clock_->known(word)) return fail(ERROR_INVALID_PARAMETER);
@@ -173,8 +182,8 @@ std::shared_ptr<VirtualDevice> open_system_clock(const std::shared_ptr<VirtualBo
     if (!board || !board->has_system_clock(name)) return nullptr;
     std::weak_ptr<VirtualBoard> weak = board;
     auto time = board->time_base();
-    auto clock = board->device_state<SystemClock>("sysclk:" + device_name_key(name), [weak, time] {
-        return std::make_shared<SystemClock>(weak, time);
+    auto clock = board->device_state<SystemClock>("sysclk:" + device_name_key(name), [weak, time, name] {
+        return std::make_shared<SystemClock>(weak, time, name);
     });
     return std::make_shared<SystemClockDevice>(std::move(clock));
 }

@@ -2,6 +2,9 @@
 #include "platform/board/virtual_board.h"
 
 #include "platform/board/device_io.h"
+#include "platform/testing/board.h"
+#include "platform/win32/settle_point.h"
+#include "platform/win32/sim_time.h"
 
 namespace zk {
 namespace {
@@ -89,6 +92,11 @@ VirtualBoard::VirtualBoard(BoardConfig config) : config_(std::move(config))
     }
 }
 
+VirtualBoard::~VirtualBoard()
+{
+    leave_simulation();
+}
+
 const BoardCardset* VirtualBoard::cardset_for(DWORD mrid) const
 {
     if (config_.cardsets.empty()) return nullptr;
@@ -128,19 +136,58 @@ long long VirtualBoard::field_at(REFERENCE_TIME t) const
     return k;
 }
 
-bool VirtualBoard::step_fields(long long n)
+bool VirtualBoard::step_fields(long long n, const std::atomic<bool>* stop)
 {
     if (!manual_) return false;
+    settle_stop_ = stop;
+    if (simulating_.load() && !settle(0, stop)) settle_failed_ = true;
     long long k = field_at(manual_->now());
-    for (long long i = 0; i < n; ++i) manual_->advance_to(field_time(++k));
-    return true;
+    for (long long i = 0; i < n && !(stop && stop->load()); ++i) manual_->advance_to(field_time(++k));
+    settle_stop_ = nullptr;
+    return !settle_failed_.exchange(false);
 }
 
 bool VirtualBoard::advance_to(REFERENCE_TIME t)
 {
     if (!manual_) return false;
+    if (simulating_.load() && !settle()) settle_failed_ = true;
     manual_->advance_to(t);
-    return true;
+    return !settle_failed_.exchange(false);
+}
+
+void VirtualBoard::enter_simulation()
+{
+    if (!manual_ || simulating_.exchange(true)) return;
+    ManualTimeBase* clock = manual_;
+    install_simulated_time(this, [clock] { return clock->now(); }, config_.local_start);
+    manual_->set_after_move([this] {
+        simulated_time_moved();
+        if (!settle(0, settle_stop_.load())) settle_failed_ = true;
+    });
+}
+
+void VirtualBoard::leave_simulation()
+{
+    if (!manual_ || !simulating_.exchange(false)) return;
+    manual_->set_after_move(nullptr);
+    remove_simulated_time(this);
+}
+
+std::uint64_t VirtualBoard::log(JournalKind kind, std::string target, std::uint32_t code, const void* bytes, size_t size,
+                       std::string text, bool ok)
+{
+    JournalEntry e;
+    e.field = current_field();
+    e.kind = kind;
+    e.target = std::move(target);
+    e.code = code;
+    if (bytes && size) {
+        const auto* p = static_cast<const std::uint8_t*>(bytes);
+        e.bytes.assign(p, p + size);
+    }
+    e.text = std::move(text);
+    e.ok = ok;
+    return journal_.record(std::move(e));
 }
 
 DWORD VirtualBoard::monitor_register(const std::string& client)
@@ -214,7 +261,9 @@ std::shared_ptr<VirtualBoard> install_board(std::shared_ptr<VirtualBoard> board)
     Current& c = current();
     std::lock_guard<std::mutex> guard(c.lock);
     auto previous = std::move(c.board);
+    if (previous) previous->leave_simulation();
     c.board = std::move(board);
+    if (c.board) c.board->enter_simulation();
     return previous;
 }
 

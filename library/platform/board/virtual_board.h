@@ -3,9 +3,9 @@
 //
 // One board is current per process. By default it is built from BoardConfig::standard(),
 // which matches the registry's built-in description (one DigiMix at device 0), and its clock
-// runs in real time. Tests install their own board with BoardOverride: a manual clock that
-// they step field by field, other video standards, cardsets, or a board that lacks the scrub
-// control, the shuttle control, the event monitor or the MRID enumerator.
+// runs in real time. Tests install their own board (platform/testing/board.h): a manual clock
+// that they step field by field, other video standards, cardsets, or a board that lacks the
+// scrub control, the shuttle control, the event monitor or the MRID enumerator.
 //
 // Objects created from the board (clocks, controls, the enumerator) read the board that is
 // current when they are created and keep it; installing another board affects only objects
@@ -20,8 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/board/board_journal.h"
 #include "platform/board/digisuite_interfaces.h"
 #include "platform/filtergraph/reference_clock.h"
+#include "platform/win32/win32_time.h"
 
 namespace zk {
 
@@ -44,6 +46,9 @@ struct ZORVIK_API BoardConfig {
     std::vector<BoardCardset> cardsets;
     bool manual_clock = false;
     REFERENCE_TIME manual_start = 0;
+    // The local time (GetLocalTime) at manual_start while the board is current and runs on
+    // its manual clock; it then moves with the board's time.
+    SYSTEMTIME local_start{2001, 1, 1, 1, 9, 0, 0, 0};
     bool extended_clock = true;
     bool scrub_control = true;
     bool shuttle_control = true;
@@ -77,6 +82,7 @@ struct MonitoredEvent {
 class ZORVIK_API VirtualBoard {
 public:
     explicit VirtualBoard(BoardConfig config = BoardConfig::standard());
+    ~VirtualBoard();
     VirtualBoard(const VirtualBoard&) = delete;
     VirtualBoard& operator=(const VirtualBoard&) = delete;
 
@@ -94,10 +100,20 @@ public:
     // Field timing of the first cardset's standard, for stepping the manual clock.
     REFERENCE_TIME field_time(long long field) const;
     long long field_at(REFERENCE_TIME t) const; // the last field boundary at or before t
-    // Moves a manual clock on by n field boundaries, one at a time; false in real time.
-    bool step_fields(long long n);
-    // Moves a manual clock to time t; false in real time.
+    long long current_field() const { return field_at(time_base_->now()); }
+    // Moves a manual clock on by n field boundaries, one at a time; false in real time. While
+    // the board is current, every thread of the library settles before the first step and
+    // after every stop of the clock, so each field is handled completely, in order, before
+    // the next one comes; false also when something did not settle (its state is dumped).
+    // `stop` ends the settling early when it becomes true (see wake_settle_waiters).
+    bool step_fields(long long n, const std::atomic<bool>* stop = nullptr);
+    // Moves a manual clock to time t, settling the same way; false in real time.
     bool advance_to(REFERENCE_TIME t);
+
+    // What reached the board; log() stamps an entry with the current field.
+    BoardJournal& journal() { return journal_; }
+    std::uint64_t log(JournalKind kind, std::string target, std::uint32_t code, const void* bytes = nullptr,
+                      size_t size = 0, std::string text = {}, bool ok = true);
 
     BoardActivity& activity() { return activity_; }
 
@@ -122,9 +138,19 @@ public:
     }
 
 private:
+    friend ZORVIK_API std::shared_ptr<VirtualBoard> install_board(std::shared_ptr<VirtualBoard> board);
+    // Becoming / ceasing to be the current board: a manual clock then is / stops being the
+    // time of the whole process (Sleep, time-outs, tick counts, local time).
+    void enter_simulation();
+    void leave_simulation();
+
     BoardConfig config_;
     std::shared_ptr<TimeBase> time_base_;
     ManualTimeBase* manual_ = nullptr;
+    std::atomic<bool> simulating_{false};
+    std::atomic<bool> settle_failed_{false};
+    std::atomic<const std::atomic<bool>*> settle_stop_{nullptr};
+    BoardJournal journal_;
     BoardActivity activity_;
     mutable std::mutex monitor_lock_;
     std::map<DWORD, std::string> monitor_clients_;
@@ -138,19 +164,6 @@ ZORVIK_API std::shared_ptr<VirtualBoard> current_board();
 // Installs a board and returns the previous one; null brings back the standard board.
 ZORVIK_API std::shared_ptr<VirtualBoard> install_board(std::shared_ptr<VirtualBoard> board);
 
-class ZORVIK_API BoardOverride {
-public:
-    explicit BoardOverride(BoardConfig config);
-    ~BoardOverride();
-    BoardOverride(const BoardOverride&) = delete;
-    BoardOverride& operator=(const BoardOverride&) = delete;
-    VirtualBoard& board() { return *board_; }
-    std::shared_ptr<VirtualBoard> shared() { return board_; }
-
-private:
-    std::shared_ptr<VirtualBoard> board_;
-    std::shared_ptr<VirtualBoard> previous_;
-};
 
 // The field period as a fraction R/S of 100 ns units, and fields per second as N/D, for a
 // video standard number (1 or unknown: 60000/1001; 2, 3: 50; 4: 60).

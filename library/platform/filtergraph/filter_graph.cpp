@@ -1,6 +1,8 @@
 // The filter graph manager: filters, connections, the timeline on the sync source, events.
 #include "platform/filtergraph/filter_graph.h"
 
+#include "platform/win32/win32_base.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -355,18 +357,11 @@ HRESULT FilterGraph::GetState(DWORD milliseconds, FILTER_STATE* state)
         for (Entry& e : filters_) filters.push_back(e.filter);
     }
     // Filters may take up to the time-out to settle; the graph lock is not held meanwhile.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const TimeLeft deadline(milliseconds);
     HRESULT result = S_OK;
     for (auto& f : filters) {
-        DWORD left = 0;
-        if (milliseconds == INFINITE) {
-            left = INFINITE;
-        } else {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            left = ms > 0 ? static_cast<DWORD>(ms) : 0;
-        }
         FILTER_STATE fs;
-        const HRESULT hr = f->GetState(left, &fs);
+        const HRESULT hr = f->GetState(deadline.left(), &fs);
         if (FAILED(hr)) return hr;
         if (hr == VFW_S_STATE_INTERMEDIATE) result = hr;
     }
@@ -523,8 +518,7 @@ HRESULT FilterGraph::GetEventHandle(OAEVENT* event)
 HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG milliseconds)
 {
     if (!code || !param1 || !param2) return E_POINTER;
-    const bool forever = milliseconds < 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(forever ? 0 : milliseconds);
+    const TimeLeft deadline(milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
     for (;;) {
         {
             std::lock_guard<std::recursive_mutex> guard(lock_);
@@ -540,12 +534,7 @@ HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LO
             // The handle says whether events are queued; somebody may have set it by hand.
             ResetEvent(event_handle_);
         }
-        DWORD wait = INFINITE;
-        if (!forever) {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            wait = ms > 0 ? static_cast<DWORD>(ms) : 0;
-        }
-        if (WaitForSingleObject(event_handle_, wait) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(event_handle_, deadline.left()) != WAIT_OBJECT_0) {
             // One last look before giving up: an event may have come just as the time ran out.
             std::lock_guard<std::recursive_mutex> guard(lock_);
             if (events_.empty()) {
@@ -561,14 +550,10 @@ HRESULT FilterGraph::WaitForCompletion(LONG milliseconds, LONG* code)
 {
     if (!code) return E_POINTER;
     *code = 0;
-    const bool forever = milliseconds < 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(forever ? 0 : milliseconds);
+    const TimeLeft deadline(milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
     for (;;) {
-        LONG left = -1;
-        if (!forever) {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            left = ms > 0 ? static_cast<LONG>(ms) : 0;
-        }
+        const DWORD wait = deadline.left();
+        const LONG left = wait == INFINITE ? -1 : static_cast<LONG>(wait);
         LONG c;
         LONG_PTR p1, p2;
         if (GetEvent(&c, &p1, &p2, left) != S_OK) return E_ABORT;

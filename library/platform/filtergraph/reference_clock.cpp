@@ -114,17 +114,38 @@ void RealTimeBase::run()
     }
 }
 
+void ManualTimeBase::set_after_move(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> guard(hook_lock_);
+    after_move_ = std::move(hook);
+}
+
+void ManualTimeBase::after_move()
+{
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(hook_lock_);
+        hook = after_move_;
+    }
+    if (hook) hook();
+}
+
 void ManualTimeBase::advance_to(REFERENCE_TIME t)
 {
     std::lock_guard<std::mutex> one_mover(advancing_);
-    // Step from one due time to the next so that each callback sees the time it asked for.
+    // Step from one due time to the next so that each callback sees the time it asked for,
+    // and everything it set in motion has finished before the next one fires.
     for (;;) {
         REFERENCE_TIME due;
         if (!next_due(due) || due > t) break;
         if (due > now_.load()) now_.store(due);
         fire_due(due);
+        after_move();
     }
-    if (t > now_.load()) now_.store(t);
+    if (t > now_.load()) {
+        now_.store(t);
+        after_move();
+    }
 }
 
 std::shared_ptr<TimeBase> time_base_of(IReferenceClock* clock)

@@ -78,12 +78,20 @@ public:
     explicit ManualTimeBase(REFERENCE_TIME start = 0) : now_(start) {}
     REFERENCE_TIME now() const override { return now_.load(); }
     // Moves the time forward to `t` (never back), firing what falls due on the way, in order.
+    // After each stop on the way (each due time, and `t`) the after-move hook runs on the
+    // moving thread: the board uses it to end the waits whose time ran out and to let every
+    // thread settle before the time moves on.
     void advance_to(REFERENCE_TIME t);
     void advance(REFERENCE_TIME dt) { advance_to(now() + dt); }
+    void set_after_move(std::function<void()> hook);
 
 private:
+    void after_move();
+
     std::mutex advancing_; // one mover at a time
     std::atomic<REFERENCE_TIME> now_;
+    std::mutex hook_lock_;
+    std::function<void()> after_move_;
 };
 
 // The part of a reference clock that graphs use beyond IReferenceClock: its time base, so a

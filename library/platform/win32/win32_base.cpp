@@ -1,41 +1,49 @@
-// Sleep, counters and modules on POSIX.
+// Counters and modules on POSIX (Sleep lives with the waits in win32_sync.cpp).
+//
+// The counters follow the board's time while a board runs on a hand-stepped clock; the
+// performance counter always counts 100 ns units, in real as in simulated time, so that a
+// frequency read once stays right when a test installs a stepped board.
 #include "platform/win32/win32_base.h"
 
 #include <dlfcn.h>
-#include <sched.h>
 #include <time.h>
 
-void Sleep(DWORD milliseconds)
+#include "platform/win32/sim_time.h"
+
+namespace {
+
+LONGLONG now_100ns()
 {
-    if (milliseconds == 0) {
-        sched_yield();
-        return;
-    }
-    timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0) {
-    }
+    LONGLONG t = 0;
+    if (zk::simulated_now(t)) return t;
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<LONGLONG>(ts.tv_sec) * 10000000LL + ts.tv_nsec / 100;
 }
+
+} // namespace
 
 DWORD GetTickCount()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<DWORD>(static_cast<ULONGLONG>(ts.tv_sec) * 1000u + static_cast<ULONGLONG>(ts.tv_nsec) / 1000000u);
+    return static_cast<DWORD>(GetTickCount64());
+}
+
+ULONGLONG GetTickCount64()
+{
+    return static_cast<ULONGLONG>(now_100ns() / 10000);
 }
 
 BOOL QueryPerformanceCounter(LONGLONG* count)
 {
     if (!count) return FALSE;
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    *count = static_cast<LONGLONG>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+    *count = now_100ns();
     return TRUE;
 }
 
 BOOL QueryPerformanceFrequency(LONGLONG* frequency)
 {
     if (!frequency) return FALSE;
-    *frequency = 1000000000LL;
+    *frequency = 10000000LL;
     return TRUE;
 }
 

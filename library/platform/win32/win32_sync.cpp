@@ -1,71 +1,334 @@
-// Events, semaphores, threads, waits and critical sections over the C++ thread library.
+// Events, semaphores, threads, waits, critical sections and Sleep over the C++ thread library,
+// with the settle point and simulated time that make the on-air side deterministic in tests.
 //
-// All signalled states live under one mutex (wait_lock) with one condition variable; a
-// signal wakes every waiter and each re-checks its own objects. The on-air side has a handful
-// of threads, so the broadcast costs nothing measurable and buys atomic wait-all for free.
+// Every signalled state lives under one mutex (Sync::lock), which keeps wait-all atomic: a
+// thread takes all of its objects together or none. Each thread has its own record with its
+// own condition variable, and each object lists the threads waiting on it, so a signal wakes
+// only the waiters of that object, and of those only the ones it can satisfy (one for an
+// auto-reset event or a critical section). At a hundred threads woken every field, waking
+// everyone on every signal would cost about ten thousand wake-ups per field.
+//
+// The settle point counts "participants" that are running: threads the library started and
+// threads registered by a test. A participant stops counting when it blocks on objects that
+// are not signalled (or sleeps), and counts again the moment something that can satisfy its
+// wait happens, before it even runs, under the same lock. So "nobody counts" means every
+// participant is blocked on something that is not signalled: the library has settled.
+//
+// While simulated time is installed (a board on a hand-stepped clock), time-outs and sleeps
+// are measured on it: a waiter's deadline is checked each time the mover says the time moved.
 #include "platform/win32/win32_sync.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <mutex>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include "core/errors.h"
+#include "platform/win32/settle_point.h"
+#include "platform/win32/sim_time.h"
+#include "platform/win32/win32_time.h"
 
 namespace zk {
+
+struct ThreadRecord;
+
 namespace {
 
 thread_local DWORD t_last_error = 0;
 
-// Never destroyed: a thread still waiting when the process exits must not find them gone.
-std::mutex& wait_lock()
+pid_t current_tid()
 {
-    static auto* m = new std::mutex;
-    return *m;
-}
-std::condition_variable& wait_signal()
-{
-    static auto* cv = new std::condition_variable;
-    return *cv;
+    return static_cast<pid_t>(::syscall(SYS_gettid));
 }
 
-// Objects that can be waited on; ready() and consume() are called with wait_lock held.
+} // namespace
+
+// Something a thread can wait for. ready() and consume() are called with Sync::lock held.
 struct Waitable : KernelObject {
-    virtual bool ready() const = 0;
-    virtual void consume() {}
+    virtual bool ready(const ThreadRecord* taker) const = 0;
+    virtual void consume(ThreadRecord*) {}
+    // How many waiters one signal may satisfy: 1 for objects that one taker empties.
+    virtual bool single_taker() const { return false; }
+    virtual const char* kind() const = 0;
+    std::vector<ThreadRecord*> waiters; // under Sync::lock
 };
+
+// One per thread that ever waits: library threads, participants, and other threads (made on
+// their first wait, not counted by the settle point).
+struct ThreadRecord {
+    std::condition_variable cv;
+    std::string name;
+    pid_t tid = 0;
+    bool participant = false;
+    int participant_refs = 0; // registrations by the thread itself
+    bool library_thread = false; // started by _beginthreadex: a participant for its whole life
+    bool counted = false;     // participant counted as running
+    bool blocked = false; // inside a wait and not yet woken
+    bool woken = false;
+    bool timed_out = false;
+    bool finished = false;
+    // The current wait, for wake decisions and for the dump.
+    Waitable* const* objects = nullptr;
+    DWORD count = 0;
+    bool wait_all = false;
+    const char* where = "";
+    LONGLONG sim_deadline = 0;
+    bool has_sim_deadline = false;
+};
+
+namespace {
+
+struct Sync {
+    std::mutex lock;
+    std::condition_variable settle_changed;
+    long running = 0; // participants counted as running
+    std::vector<ThreadRecord*> participants;
+    std::multimap<LONGLONG, ThreadRecord*> sim_deadlines;
+    std::uint64_t wakeups = 0;
+    // Simulated time: the board's clock while one on a hand-stepped clock is installed.
+    std::function<LONGLONG()> sim_now;
+    const void* sim_owner = nullptr;
+    SYSTEMTIME sim_local_start{};
+    LONGLONG sim_origin = 0;
+};
+
+// Never destroyed: a thread still waiting when the process exits must not find it gone.
+Sync& sync_state()
+{
+    static auto* s = new Sync;
+    return *s;
+}
+
+thread_local ThreadRecord* t_record = nullptr;
+thread_local std::unique_ptr<ThreadRecord> t_own_record;
+
+ThreadRecord* current_record()
+{
+    if (!t_record) {
+        t_own_record = std::make_unique<ThreadRecord>();
+        t_own_record->tid = current_tid();
+        t_record = t_own_record.get();
+    }
+    return t_record;
+}
+
+void notify_if_settling(Sync& s)
+{
+    if (s.running <= 1) s.settle_changed.notify_all();
+}
+
+void count_blocked(Sync& s, ThreadRecord& r)
+{
+    if (r.participant && r.counted) {
+        r.counted = false;
+        --s.running;
+        notify_if_settling(s);
+    }
+}
+
+void count_running(Sync& s, ThreadRecord& r)
+{
+    if (r.participant && !r.counted) {
+        r.counted = true;
+        ++s.running;
+    }
+}
+
+bool satisfiable(const ThreadRecord& r)
+{
+    if (r.count == 0) return false;
+    if (r.wait_all) {
+        for (DWORD i = 0; i < r.count; ++i) {
+            if (!r.objects[i]->ready(&r)) return false;
+        }
+        return true;
+    }
+    for (DWORD i = 0; i < r.count; ++i) {
+        if (r.objects[i]->ready(&r)) return true;
+    }
+    return false;
+}
+
+void wake(Sync& s, ThreadRecord& r, bool timed_out)
+{
+    if (!r.blocked || r.woken) return;
+    r.woken = true;
+    r.timed_out = timed_out;
+    count_running(s, r);
+    ++s.wakeups;
+    r.cv.notify_one();
+}
+
+// Wakes the waiters of `w` that the new state can satisfy; with Sync::lock held.
+void signal_locked(Sync& s, Waitable& w)
+{
+    for (ThreadRecord* r : w.waiters) {
+        if (r->blocked && !r->woken && satisfiable(*r)) {
+            wake(s, *r, false);
+            if (w.single_taker()) return;
+        }
+    }
+}
+
+LONGLONG sim_now_locked(const Sync& s)
+{
+    return s.sim_now ? s.sim_now() : 0;
+}
+
+// The core of every wait: with the lock held, waits until one (or all) of `objects` can be
+// taken, or `ms` run out, on the simulated clock when one is installed. Gives the index of
+// the object taken, count for "all taken", or -1 on time-out.
+long wait_locked(std::unique_lock<std::mutex>& lock, Waitable* const* objects, DWORD count, bool all, DWORD ms,
+                 const char* where)
+{
+    Sync& s = sync_state();
+    ThreadRecord& me = *current_record();
+    me.objects = objects;
+    me.count = count;
+    me.wait_all = all;
+    auto take = [&]() -> long {
+        if (count == 0) return -2;
+        if (all) {
+            for (DWORD i = 0; i < count; ++i) {
+                if (!objects[i]->ready(&me)) return -2;
+            }
+            for (DWORD i = 0; i < count; ++i) objects[i]->consume(&me);
+            return static_cast<long>(count);
+        }
+        for (DWORD i = 0; i < count; ++i) {
+            if (objects[i]->ready(&me)) {
+                objects[i]->consume(&me);
+                return static_cast<long>(i);
+            }
+        }
+        return -2;
+    };
+
+    long got = take();
+    if (got != -2 || ms == 0) {
+        me.objects = nullptr;
+        me.count = 0;
+        return got == -2 ? -1 : got;
+    }
+
+    const bool timed = ms != INFINITE;
+    const bool simulated = timed && static_cast<bool>(s.sim_now);
+    const auto real_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timed ? ms : 0);
+    if (simulated) {
+        me.sim_deadline = sim_now_locked(s) + static_cast<LONGLONG>(ms) * 10000;
+        me.has_sim_deadline = true;
+        s.sim_deadlines.emplace(me.sim_deadline, &me);
+    }
+    for (DWORD i = 0; i < count; ++i) objects[i]->waiters.push_back(&me);
+    me.where = where;
+    me.blocked = true;
+    me.woken = false;
+    me.timed_out = false;
+    count_blocked(s, me);
+
+    for (;;) {
+        while (!me.woken) {
+            if (timed && !simulated) {
+                if (me.cv.wait_until(lock, real_deadline) == std::cv_status::timeout && !me.woken) {
+                    wake(s, me, true);
+                }
+            } else {
+                me.cv.wait(lock);
+            }
+        }
+        got = take();
+        if (got != -2) break;
+        if (me.timed_out) {
+            got = -1;
+            break;
+        }
+        // Another taker was faster: back to waiting.
+        me.woken = false;
+        count_blocked(s, me);
+    }
+
+    for (DWORD i = 0; i < count; ++i) {
+        auto& list = objects[i]->waiters;
+        auto it = std::find(list.begin(), list.end(), &me);
+        if (it != list.end()) list.erase(it);
+    }
+    if (me.has_sim_deadline) {
+        // The entry may already be gone: the time ran out, or simulated time was removed.
+        for (auto it = s.sim_deadlines.lower_bound(me.sim_deadline); it != s.sim_deadlines.end() && it->first == me.sim_deadline; ++it) {
+            if (it->second == &me) {
+                s.sim_deadlines.erase(it);
+                break;
+            }
+        }
+        me.has_sim_deadline = false;
+    }
+    me.blocked = false;
+    me.woken = false;
+    me.objects = nullptr;
+    me.count = 0;
+    me.where = "";
+    return got;
+}
 
 struct EventObject final : Waitable {
     bool manual = false;
     bool signalled = false;
-    bool ready() const override { return signalled; }
-    void consume() override
+    bool ready(const ThreadRecord*) const override { return signalled; }
+    void consume(ThreadRecord*) override
     {
         if (!manual) signalled = false;
     }
+    bool single_taker() const override { return !manual; }
+    const char* kind() const override { return manual ? "manual event" : "event"; }
 };
 
 struct SemaphoreObject final : Waitable {
     LONG count = 0;
     LONG maximum = 1;
-    bool ready() const override { return count > 0; }
-    void consume() override { --count; }
+    bool ready(const ThreadRecord*) const override { return count > 0; }
+    void consume(ThreadRecord*) override { --count; }
+    const char* kind() const override { return "semaphore"; }
+};
+
+// Holds a thread created suspended until it is resumed.
+struct ResumeGate final : Waitable {
+    int suspend_count = 0;
+    bool ready(const ThreadRecord*) const override { return suspend_count <= 0; }
+    const char* kind() const override { return "resume"; }
 };
 
 struct ThreadObject final : Waitable {
     bool finished = false;
     DWORD exit_code = STILL_ACTIVE;
-    int suspend_count = 0;
+    ResumeGate gate;
     std::atomic<int> priority{THREAD_PRIORITY_NORMAL};
     std::atomic<pid_t> tid{0};
-    bool ready() const override { return finished; }
+    std::thread thread; // set under Sync::lock before the thread can look at it
+    std::unique_ptr<ThreadRecord> record;
+    bool ready(const ThreadRecord*) const override { return finished; }
+    const char* kind() const override { return "thread"; }
+    ~ThreadObject() override
+    {
+        if (thread.joinable()) {
+            if (thread.get_id() == std::this_thread::get_id()) thread.detach();
+            else thread.join();
+        }
+    }
 };
 
 struct HandleTable {
@@ -92,11 +355,6 @@ template <class T> std::shared_ptr<T> lookup(HANDLE h)
     return obj;
 }
 
-pid_t current_tid()
-{
-    return static_cast<pid_t>(::syscall(SYS_gettid));
-}
-
 // Lower priorities become nice values; raising one needs privileges Linux rarely grants, so
 // the request is only recorded.
 void apply_priority(pid_t tid, int priority)
@@ -109,13 +367,85 @@ void apply_priority(pid_t tid, int priority)
     if (nice_value > 0) (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice_value);
 }
 
+void add_participant_locked(Sync& s, ThreadRecord& r)
+{
+    r.participant = true;
+    r.counted = true;
+    ++s.running;
+    s.participants.push_back(&r);
+}
+
+void remove_participant_locked(Sync& s, ThreadRecord& r)
+{
+    count_blocked(s, r);
+    auto it = std::find(s.participants.begin(), s.participants.end(), &r);
+    if (it != s.participants.end()) s.participants.erase(it);
+    r.participant = false;
+    s.settle_changed.notify_all();
+}
+
+unsigned default_settle_watchdog_ms()
+{
+    if (const char* v = std::getenv("ZORVIK_SETTLE_WATCHDOG_MS")) {
+        const long n = std::strtol(v, nullptr, 10);
+        if (n > 0) return static_cast<unsigned>(n);
+    }
+    return 20000;
+}
+
+std::string dump_locked(const Sync& s)
+{
+    std::ostringstream out;
+    out << "threads known to the settle point: " << s.participants.size() << ", running: " << s.running << "\n";
+    for (const ThreadRecord* r : s.participants) {
+        out << "  [" << r->tid << "] " << (r->name.empty() ? "(unnamed)" : r->name) << ": ";
+        if (!r->blocked) {
+            out << "running";
+        } else if (r->woken) {
+            out << "woken in " << r->where;
+        } else {
+            out << "blocked in " << r->where;
+            if (r->count) {
+                out << (r->wait_all ? " on all of" : " on");
+                for (DWORD i = 0; i < r->count; ++i) {
+                    out << " " << r->objects[i]->kind() << (r->objects[i]->ready(r) ? "(signalled)" : "");
+                }
+            }
+            if (r->has_sim_deadline) out << " until board time " << r->sim_deadline;
+        }
+        out << "\n";
+    }
+    return out.str();
+}
+
+// Calendar arithmetic for simulated local time, independent of the machine's time zone.
+long long days_from_civil(long long y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void civil_from_days(long long z, long long& y, unsigned& m, unsigned& d)
+{
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp + (mp < 10 ? 3 : -9);
+    y += m <= 2;
+}
+
 } // namespace
 
-struct CriticalSectionImpl {
-    std::mutex mutex;
-    std::atomic<pid_t> owner{0};
-    int depth = 0; // touched only by the owner
-};
+// ---- handles ----
 
 HANDLE make_handle(std::shared_ptr<KernelObject> object)
 {
@@ -142,17 +472,216 @@ size_t open_handle_count()
     return t.objects.size();
 }
 
+// ---- critical sections ----
+
+struct CriticalSectionImpl final : Waitable {
+    ThreadRecord* owner = nullptr; // under Sync::lock
+    int depth = 0;
+    bool ready(const ThreadRecord*) const override { return owner == nullptr; }
+    void consume(ThreadRecord* taker) override
+    {
+        owner = taker;
+        depth = 1;
+    }
+    bool single_taker() const override { return true; }
+    const char* kind() const override { return "critical section"; }
+};
+
 int leave_critical_section_fully(CRITICAL_SECTION* section)
 {
-    if (!section || !section->impl || section->impl->owner.load() != current_tid()) return 0;
-    const int depth = section->impl->depth;
-    for (int i = 0; i < depth; ++i) LeaveCriticalSection(section);
+    if (!section || !section->impl) return 0;
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    CriticalSectionImpl& cs = *section->impl;
+    if (cs.owner != current_record()) return 0;
+    const int depth = cs.depth;
+    cs.owner = nullptr;
+    cs.depth = 0;
+    signal_locked(s, cs);
     return depth;
 }
 
 void reenter_critical_section(CRITICAL_SECTION* section, int depth)
 {
-    for (int i = 0; i < depth; ++i) EnterCriticalSection(section);
+    if (depth <= 0) return;
+    EnterCriticalSection(section);
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    section->impl->depth = depth;
+}
+
+// ---- threads known to the settle point ----
+
+void set_thread_name(const char* name)
+{
+    ThreadRecord* r = current_record();
+    {
+        std::lock_guard<std::mutex> guard(sync_state().lock);
+        r->name = name ? name : "";
+    }
+    // The kernel keeps 15 characters; the full name stays in the record for the dump.
+    char short_name[16] = {};
+    if (name) std::strncpy(short_name, name, sizeof short_name - 1);
+    (void)::pthread_setname_np(::pthread_self(), short_name);
+}
+
+void register_participant(const char* name)
+{
+    ThreadRecord* r = current_record();
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (name) r->name = name;
+    if (r->participant_refs++ == 0 && !r->participant) add_participant_locked(s, *r);
+}
+
+void unregister_participant()
+{
+    ThreadRecord* r = current_record();
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (r->participant_refs > 0 && --r->participant_refs == 0 && r->participant && !r->library_thread) {
+        remove_participant_locked(s, *r);
+    }
+}
+
+bool settle(unsigned watchdog_ms, const std::atomic<bool>* stop)
+{
+    Sync& s = sync_state();
+    if (watchdog_ms == 0) watchdog_ms = default_settle_watchdog_ms();
+    ThreadRecord* me = current_record();
+    std::unique_lock<std::mutex> lock(s.lock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(watchdog_ms);
+    for (;;) {
+        const long mine = (me->participant && me->counted) ? 1 : 0;
+        if (s.running <= mine) return true;
+        if (stop && stop->load()) return true;
+        if (s.settle_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            const long again = (me->participant && me->counted) ? 1 : 0;
+            if (s.running <= again) return true;
+            std::fprintf(stderr, "zorvik: the library did not settle within %u ms\n%s", watchdog_ms,
+                         dump_locked(s).c_str());
+            return false;
+        }
+    }
+}
+
+void wake_settle_waiters()
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.settle_changed.notify_all();
+}
+
+std::string thread_dump()
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return dump_locked(s);
+}
+
+size_t participant_count()
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.participants.size();
+}
+
+std::uint64_t wakeup_count()
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.wakeups;
+}
+
+// ---- simulated time ----
+
+void install_simulated_time(const void* owner, std::function<LONGLONG()> now, const SYSTEMTIME& local_start)
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.sim_owner = owner;
+    s.sim_now = std::move(now);
+    s.sim_local_start = local_start;
+    s.sim_origin = s.sim_now ? s.sim_now() : 0;
+}
+
+void remove_simulated_time(const void* owner)
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (s.sim_owner != owner) return;
+    s.sim_owner = nullptr;
+    s.sim_now = nullptr;
+    // Nothing will move that time any more: whoever waited on it times out now.
+    for (auto& [at, r] : s.sim_deadlines) {
+        r->has_sim_deadline = false;
+        wake(s, *r, true);
+    }
+    s.sim_deadlines.clear();
+}
+
+bool simulated_time_active()
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return static_cast<bool>(s.sim_now);
+}
+
+void simulated_time_moved()
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.sim_now) return;
+    const LONGLONG now = s.sim_now();
+    while (!s.sim_deadlines.empty() && s.sim_deadlines.begin()->first <= now) {
+        ThreadRecord* r = s.sim_deadlines.begin()->second;
+        s.sim_deadlines.erase(s.sim_deadlines.begin());
+        r->has_sim_deadline = false;
+        wake(s, *r, true);
+    }
+}
+
+bool simulated_now(LONGLONG& now)
+{
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.sim_now) return false;
+    now = s.sim_now();
+    return true;
+}
+
+bool simulated_local_time(SYSTEMTIME& out)
+{
+    Sync& s = sync_state();
+    LONGLONG now, origin;
+    SYSTEMTIME start;
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        if (!s.sim_now) return false;
+        now = s.sim_now();
+        origin = s.sim_origin;
+        start = s.sim_local_start;
+    }
+    const long long start_ms =
+        days_from_civil(start.wYear, start.wMonth, start.wDay) * 86400000LL +
+        ((static_cast<long long>(start.wHour) * 60 + start.wMinute) * 60 + start.wSecond) * 1000 + start.wMilliseconds;
+    const long long ms = start_ms + (now - origin) / 10000;
+    const long long days = ms >= 0 ? ms / 86400000LL : (ms - 86399999LL) / 86400000LL;
+    long long in_day = ms - days * 86400000LL;
+    long long y;
+    unsigned m, d;
+    civil_from_days(days, y, m, d);
+    out.wYear = static_cast<WORD>(y);
+    out.wMonth = static_cast<WORD>(m);
+    out.wDay = static_cast<WORD>(d);
+    out.wDayOfWeek = static_cast<WORD>(((days % 7) + 11) % 7); // 1970-01-01 was a Thursday
+    out.wMilliseconds = static_cast<WORD>(in_day % 1000);
+    in_day /= 1000;
+    out.wSecond = static_cast<WORD>(in_day % 60);
+    in_day /= 60;
+    out.wMinute = static_cast<WORD>(in_day % 60);
+    out.wHour = static_cast<WORD>(in_day / 60);
+    return true;
 }
 
 } // namespace zk
@@ -181,11 +710,12 @@ BOOL SetEvent(HANDLE event)
 {
     auto e = lookup<EventObject>(event);
     if (!e) return FALSE;
-    {
-        std::lock_guard<std::mutex> guard(wait_lock());
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!e->signalled) {
         e->signalled = true;
+        signal_locked(s, *e);
     }
-    wait_signal().notify_all();
     return TRUE;
 }
 
@@ -193,7 +723,7 @@ BOOL ResetEvent(HANDLE event)
 {
     auto e = lookup<EventObject>(event);
     if (!e) return FALSE;
-    std::lock_guard<std::mutex> guard(wait_lock());
+    std::lock_guard<std::mutex> guard(sync_state().lock);
     e->signalled = false;
     return TRUE;
 }
@@ -212,22 +742,21 @@ HANDLE CreateSemaphore(SECURITY_ATTRIBUTES*, LONG initialCount, LONG maximumCoun
 
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount)
 {
-    auto s = lookup<SemaphoreObject>(semaphore);
-    if (!s) return FALSE;
+    auto sem = lookup<SemaphoreObject>(semaphore);
+    if (!sem) return FALSE;
     if (releaseCount <= 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    {
-        std::lock_guard<std::mutex> guard(wait_lock());
-        if (releaseCount > s->maximum - s->count) {
-            SetLastError(ERROR_TOO_MANY_POSTS);
-            return FALSE;
-        }
-        if (previousCount) *previousCount = s->count;
-        s->count += releaseCount;
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (releaseCount > sem->maximum - sem->count) {
+        SetLastError(ERROR_TOO_MANY_POSTS);
+        return FALSE;
     }
-    wait_signal().notify_all();
+    if (previousCount) *previousCount = sem->count;
+    sem->count += releaseCount;
+    signal_locked(s, *sem);
     return TRUE;
 }
 
@@ -259,49 +788,38 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    std::vector<std::shared_ptr<Waitable>> objects;
-    objects.reserve(count);
+    std::vector<std::shared_ptr<Waitable>> keep;
+    keep.reserve(count);
+    Waitable* objects[MAXIMUM_WAIT_OBJECTS];
     for (DWORD i = 0; i < count; ++i) {
         auto w = lookup<Waitable>(handles[i]);
         if (!w) return WAIT_FAILED;
         // Waiting for all of a list that names one object twice is refused, as on Windows.
         if (waitAll) {
-            for (const auto& seen : objects) {
+            for (const auto& seen : keep) {
                 if (seen == w) {
                     SetLastError(ERROR_INVALID_PARAMETER);
                     return WAIT_FAILED;
                 }
             }
         }
-        objects.push_back(std::move(w));
+        objects[i] = w.get();
+        keep.push_back(std::move(w));
     }
+    std::unique_lock<std::mutex> lock(sync_state().lock);
+    const long got = wait_locked(lock, objects, count, waitAll != FALSE, milliseconds, "WaitForMultipleObjects");
+    if (got < 0) return WAIT_TIMEOUT;
+    return waitAll ? WAIT_OBJECT_0 : WAIT_OBJECT_0 + static_cast<DWORD>(got);
+}
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    std::unique_lock<std::mutex> lock(wait_lock());
-    for (;;) {
-        if (waitAll) {
-            bool all = true;
-            for (const auto& w : objects) all = all && w->ready();
-            if (all) {
-                for (auto& w : objects) w->consume();
-                return WAIT_OBJECT_0;
-            }
-        } else {
-            for (DWORD i = 0; i < count; ++i) {
-                if (objects[i]->ready()) {
-                    objects[i]->consume();
-                    return WAIT_OBJECT_0 + i;
-                }
-            }
-        }
-        if (milliseconds == 0) return WAIT_TIMEOUT;
-        if (milliseconds == INFINITE) {
-            wait_signal().wait(lock);
-        } else if (wait_signal().wait_until(lock, deadline) == std::cv_status::timeout) {
-            // One last look: the object may have been signalled just as the time ran out.
-            milliseconds = 0;
-        }
+void Sleep(DWORD milliseconds)
+{
+    if (milliseconds == 0) {
+        std::this_thread::yield();
+        return;
     }
+    std::unique_lock<std::mutex> lock(sync_state().lock);
+    (void)wait_locked(lock, nullptr, 0, false, milliseconds, "Sleep");
 }
 
 std::uintptr_t _beginthreadex(void*, unsigned, THREAD_START start, void* argument, unsigned initFlags,
@@ -312,26 +830,46 @@ std::uintptr_t _beginthreadex(void*, unsigned, THREAD_START start, void* argumen
         return 0;
     }
     auto object = std::make_shared<ThreadObject>();
-    object->suspend_count = (initFlags & CREATE_SUSPENDED) ? 1 : 0;
+    object->gate.suspend_count = (initFlags & CREATE_SUSPENDED) ? 1 : 0;
+    object->record = std::make_unique<ThreadRecord>();
+    object->record->library_thread = true;
     HANDLE handle = make_handle(object);
     if (!handle) return 0;
-    try {
-        std::thread([object, start, argument] {
-            object->tid.store(current_tid());
-            {
-                std::unique_lock<std::mutex> lock(wait_lock());
-                wait_signal().wait(lock, [&] { return object->suspend_count <= 0; });
-            }
-            apply_priority(object->tid.load(), object->priority.load());
-            const unsigned code = start(argument);
-            {
-                std::lock_guard<std::mutex> guard(wait_lock());
+    Sync& s = sync_state();
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        object->record->name = "thread " + std::to_string(handle_key(handle) / 4);
+        // Counted as running from now on: a step must not see the library settled while a
+        // thread it just started has not yet reached its first wait.
+        add_participant_locked(s, *object->record);
+        try {
+            object->thread = std::thread([object, start, argument] {
+                ThreadRecord* record = object->record.get();
+                t_record = record;
+                record->tid = current_tid();
+                object->tid.store(record->tid);
+                {
+                    std::unique_lock<std::mutex> lock(sync_state().lock);
+                    Waitable* gate = &object->gate;
+                    (void)wait_locked(lock, &gate, 1, false, INFINITE, "CREATE_SUSPENDED");
+                }
+                apply_priority(object->tid.load(), object->priority.load());
+                const unsigned code = start(argument);
+                Sync& sy = sync_state();
+                std::lock_guard<std::mutex> guard(sy.lock);
                 object->exit_code = code;
                 object->finished = true;
-            }
-            wait_signal().notify_all();
-        }).detach();
-    } catch (...) {
+                record->finished = true;
+                signal_locked(sy, *object);
+                remove_participant_locked(sy, *record);
+                t_record = nullptr;
+            });
+        } catch (...) {
+            remove_participant_locked(s, *object->record);
+            object->finished = true;
+        }
+    }
+    if (object->finished) {
         CloseHandle(handle);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
@@ -344,13 +882,10 @@ DWORD ResumeThread(HANDLE thread)
 {
     auto t = lookup<ThreadObject>(thread);
     if (!t) return static_cast<DWORD>(-1);
-    DWORD previous;
-    {
-        std::lock_guard<std::mutex> guard(wait_lock());
-        previous = static_cast<DWORD>(t->suspend_count);
-        if (t->suspend_count > 0) --t->suspend_count;
-    }
-    wait_signal().notify_all();
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    const DWORD previous = static_cast<DWORD>(t->gate.suspend_count);
+    if (t->gate.suspend_count > 0 && --t->gate.suspend_count == 0) signal_locked(s, t->gate);
     return previous;
 }
 
@@ -373,7 +908,7 @@ BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode)
 {
     auto t = lookup<ThreadObject>(thread);
     if (!t || !exitCode) return FALSE;
-    std::lock_guard<std::mutex> guard(wait_lock());
+    std::lock_guard<std::mutex> guard(sync_state().lock);
     *exitCode = t->exit_code;
     return TRUE;
 }
@@ -398,36 +933,38 @@ void DeleteCriticalSection(CRITICAL_SECTION* section)
 void EnterCriticalSection(CRITICAL_SECTION* section)
 {
     CriticalSectionImpl* cs = section->impl;
-    const pid_t me = current_tid();
-    if (cs->owner.load(std::memory_order_relaxed) == me) {
+    std::unique_lock<std::mutex> lock(sync_state().lock);
+    ThreadRecord* me = current_record();
+    if (cs->owner == me) {
         ++cs->depth;
         return;
     }
-    cs->mutex.lock();
-    cs->owner.store(me, std::memory_order_relaxed);
-    cs->depth = 1;
+    Waitable* w = cs;
+    (void)wait_locked(lock, &w, 1, false, INFINITE, "EnterCriticalSection");
 }
 
 BOOL TryEnterCriticalSection(CRITICAL_SECTION* section)
 {
     CriticalSectionImpl* cs = section->impl;
-    const pid_t me = current_tid();
-    if (cs->owner.load(std::memory_order_relaxed) == me) {
+    std::lock_guard<std::mutex> guard(sync_state().lock);
+    ThreadRecord* me = current_record();
+    if (cs->owner == me) {
         ++cs->depth;
         return TRUE;
     }
-    if (!cs->mutex.try_lock()) return FALSE;
-    cs->owner.store(me, std::memory_order_relaxed);
-    cs->depth = 1;
+    if (cs->owner) return FALSE;
+    cs->consume(me);
     return TRUE;
 }
 
 void LeaveCriticalSection(CRITICAL_SECTION* section)
 {
     CriticalSectionImpl* cs = section->impl;
-    if (cs->owner.load(std::memory_order_relaxed) != current_tid()) return; // not ours: ignore
+    Sync& s = sync_state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (cs->owner != current_record()) return; // not ours: ignore
     if (--cs->depth == 0) {
-        cs->owner.store(0, std::memory_order_relaxed);
-        cs->mutex.unlock();
+        cs->owner = nullptr;
+        signal_locked(s, *cs);
     }
 }

@@ -3,10 +3,15 @@
 //
 // A HANDLE is an opaque number into one process-wide table, never a pointer: a handle that
 // was closed or never existed makes the call fail with ERROR_INVALID_HANDLE instead of
-// touching freed memory. Every waitable object keeps its signalled state under one lock with
-// one condition variable, which makes wait-all atomic (all objects are taken together or none)
-// and keeps the whole layer simple enough to reason about under ThreadSanitizer. Time-outs
-// are real milliseconds; nothing here knows about the video clock.
+// touching freed memory. Every waitable object keeps its signalled state under one lock,
+// which makes wait-all atomic (all objects are taken together or none) and keeps the whole
+// layer simple enough to reason about under ThreadSanitizer; a signal wakes only the threads
+// waiting on that object. Time-outs and Sleep are real milliseconds, except while a board
+// runs on a hand-stepped clock: then they follow the board's time (platform/win32/sim_time.h).
+//
+// The layer knows the threads it starts (and threads a test registers), and whether each is
+// running or blocked; tests use that to step the board only once everything has settled
+// (platform/testing/settle.h).
 //
 // Thread priorities are best effort: the requested priority is recorded and returned by
 // GetThreadPriority, and a lower one is applied as a nice value where Linux allows it.
@@ -83,6 +88,7 @@ ZORVIK_API BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* prev
 ZORVIK_API BOOL CloseHandle(HANDLE object);
 
 ZORVIK_API DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+// Waits for the objects (all of them, or the first in list order that is signalled).
 ZORVIK_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
 
 // Threads. The handle is signalled when the thread function returns.
@@ -110,6 +116,9 @@ ZORVIK_API BOOL TryEnterCriticalSection(CRITICAL_SECTION* section);
 ZORVIK_API void LeaveCriticalSection(CRITICAL_SECTION* section);
 
 namespace zk {
+
+// Names the calling thread in diagnostics (the settle point's thread dump, debuggers).
+ZORVIK_API void set_thread_name(const char* name);
 
 // Releases every level the calling thread holds and gives the count back, so a wait that must
 // let other threads into the section can do so even from inside nested operations.

@@ -1,5 +1,9 @@
-// SYSTEMTIME from the real-time clock, with a replaceable source for the local time.
+// SYSTEMTIME from the real-time clock, or from the board's time while a board runs on a
+// hand-stepped clock; tests may also replace the local time's source outright.
 #include "platform/win32/win32_time.h"
+
+#include "platform/testing/local_time.h"
+#include "platform/win32/sim_time.h"
 
 #include <mutex>
 #include <time.h>
@@ -56,7 +60,7 @@ void GetLocalTime(SYSTEMTIME* time)
         source = s.source;
     }
     if (source) source(time);
-    else zk::fill(time, true);
+    else if (!zk::simulated_local_time(*time)) zk::fill(time, true);
 }
 
 void GetSystemTime(SYSTEMTIME* time)

@@ -1,7 +1,8 @@
 // Local and system time as the Windows SYSTEMTIME record.
 //
-// The timers read the local time's seconds and milliseconds to advance running clocks; tests
-// replace the source so that a minute boundary or a late tick can be produced on demand.
+// The timers read the local time's seconds and milliseconds to advance running clocks. While a
+// board runs on a hand-stepped clock, local time is the board's start date plus board time;
+// tests may also replace the source outright (platform/testing/local_time.h).
 #pragma once
 
 #include <functional>
@@ -22,10 +23,3 @@ struct SYSTEMTIME {
 
 ZORVIK_API void GetLocalTime(SYSTEMTIME* time);
 ZORVIK_API void GetSystemTime(SYSTEMTIME* time);
-
-namespace zk {
-
-// Replaces where GetLocalTime reads from; an empty function restores the system clock.
-ZORVIK_API void set_local_time_source(std::function<void(SYSTEMTIME*)> source);
-
-} // namespace zk
