@@ -36,9 +36,9 @@ struct GraphicsArea {
 class OutputComposer {
 public:
     virtual ~OutputComposer() = default;
-    // Composes both whole pictures for board field `field` (its parity is field & 1: 1 for the
-    // first field). Runs on the board's clock thread with the graphics area locked: it must not
-    // wait for anything.
+    // Composes both whole pictures for board field `field` (as in the system clock's status
+    // word, field & 1 is 0 for a first field and 1 for a second). Runs on the board's clock
+    // thread with the graphics area locked: it must not wait for anything.
     virtual void compose(long long field, const GraphicsArea& graphics, OutputPicture& program, OutputPicture& preview) = 0;
 };
 
