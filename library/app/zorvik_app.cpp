@@ -1,11 +1,12 @@
-#include "core/zorvik_app.h"
+// The application object: finding, loading and releasing the optional resize module.
+#include "app/zorvik_app.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <string>
 
-#include "platform/framework/cobject.h"
+#include "framebuffer/resize_routine.h"
+#include "platform/win32/win32_module.h"
 
 namespace {
 
@@ -13,9 +14,8 @@ namespace {
 // shared, the program's when it is linked in statically.
 std::string own_folder()
 {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&AfxGetZorvikApp), &info) == 0 || !info.dli_fname) return {};
-    std::string path = info.dli_fname;
+    const std::string path = zk::module_file_of(reinterpret_cast<const void*>(&AfxGetZorvikApp));
+    if (path.empty()) return {};
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
@@ -57,6 +57,11 @@ int CZorvikApp::ExitInstance()
     return 0;
 }
 
+ResizeRoutine CZorvikApp::GetResizeRoutine() const
+{
+    return zk::resize_routine();
+}
+
 BOOL CZorvikApp::LoadResizeModule(const char* path)
 {
     UnloadResizeModule();
@@ -69,13 +74,14 @@ BOOL CZorvikApp::LoadResizeModule(const char* path)
         return FALSE;
     }
     m_hResizeModule = module;
-    m_pfnResize.store(routine, std::memory_order_release);
+    zk::set_resize_routine(routine);
     return TRUE;
 }
 
 void CZorvikApp::UnloadResizeModule()
 {
-    m_pfnResize.store(nullptr, std::memory_order_release);
+    // Taken back before the module goes, so no resize that starts from here on calls into it.
+    zk::set_resize_routine(nullptr);
     if (m_hResizeModule) {
         FreeLibrary(m_hResizeModule);
         m_hResizeModule = nullptr;

@@ -7,9 +7,12 @@
 // means: do not use one), else libzorvik_resize.so in the folder the library was loaded from.
 // A missing module, or one without the routine, leaves both empty; every resize then takes
 // the library's own bilinear resampler.
+//
+// The frame buffer does not ask this object for the routine: the object hands it down to the
+// frame buffer's resize slot (framebuffer/resize_routine.h) when it loads a module and takes it
+// back before it releases one, so the dependency points from the application to the frame
+// buffer and not the other way.
 #pragma once
-
-#include <atomic>
 
 #include "core/zorvik_api.h"
 #include "framebuffer/resize_module/resize_contract.h"
@@ -25,8 +28,8 @@ public:
     BOOL InitInstance();
     int ExitInstance();
 
-    // Read by every resize; written only at start-up, at shutdown and by the two calls below.
-    ResizeRoutine GetResizeRoutine() const { return m_pfnResize.load(std::memory_order_acquire); }
+    // The routine every resize uses now (the one set in the frame buffer's slot), or null.
+    ResizeRoutine GetResizeRoutine() const;
     HMODULE GetResizeModule() const { return m_hResizeModule; }
 
     // Replaces the module in use (tests and hosts that want a particular path); a null or
@@ -36,7 +39,6 @@ public:
 
 private:
     HMODULE m_hResizeModule = nullptr;
-    std::atomic<ResizeRoutine> m_pfnResize{nullptr};
 };
 
 ZORVIK_API CZorvikApp* AfxGetZorvikApp();
