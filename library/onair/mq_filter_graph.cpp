@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/errors.h"
-#include "platform/board/virtual_board.h"
+#include "platform/board/video_standard.h"
 #include "platform/registry/registry.h"
 #include "platform/win32/win32_base.h"
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
+#include <string_view>
 #include <vector>
 
 #include "core/errors.h"
 #include "onair/mq_filter_graph.h"
-#include "platform/board/virtual_board.h"
+#include "platform/board/video_standard.h"
 
 namespace {
 
@@ -33,6 +33,13 @@ std::string bstr_text(BSTR s, size_t max_bytes)
     std::string out = s ? zk::to_ansi(s, max_bytes) : std::string();
     SysFreeString(s);
     return out;
+}
+
+// Board names compare without regard to case, in ASCII (the names are the board's own).
+bool same_name_any_case(std::string_view a, std::string_view b)
+{
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::ranges::equal(a, b, [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 struct BoardFlag {
@@ -280,7 +287,7 @@ DWORD CMQFilterGraph::GetBoardTypeFlag(const char* boardName)
 {
     if (!boardName) return MQFG_BOARD_UNKNOWN;
     for (const BoardFlag& b : kBoardFlags) {
-        if (strcasecmp(boardName, b.name) == 0) return b.flag;
+        if (same_name_any_case(boardName, b.name)) return b.flag;
     }
     return MQFG_BOARD_UNKNOWN;
 }
