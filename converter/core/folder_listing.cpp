@@ -1,13 +1,13 @@
 // Folder listing for the source and destination lists.
 #include "folder_listing.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "convert_pipeline.h"
@@ -65,8 +65,10 @@ std::string file_size_text(std::uint64_t bytes)
 
 std::string file_date_text(std::time_t mtime)
 {
-    std::tm local{};
-    if (!localtime_r(&mtime, &local)) return std::string();
+    // The converter works on one thread, so the C library's shared result is safe to read.
+    const std::tm* converted = std::localtime(&mtime);
+    if (!converted) return std::string();
+    const std::tm local = *converted;
     char text[64];
     std::snprintf(text, sizeof text, "%d/%02d/%02d      %02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min);
@@ -101,16 +103,18 @@ ListResult list_folder(const std::string& folder, const char* ext, const SizePro
         row.name = name;
         row.path = join_path(folder, name);
 
-        const int fd = ::open(row.path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st{};
-        if (fd < 0 || ::fstat(fd, &st) != 0) {
-            if (fd >= 0) ::close(fd);
+        // A file that cannot be opened for reading stops the listing, as its size would.
+        std::error_code sized, dated;
+        const bool readable = std::ifstream(row.path, std::ios::binary).is_open();
+        const std::uintmax_t bytes = std::filesystem::file_size(row.path, sized);
+        const std::filesystem::file_time_type written = std::filesystem::last_write_time(row.path, dated);
+        if (!readable || sized || dated) {
             message_box("ファイルのオープンに失敗しました。");
             return ListResult::OpenFailed;
         }
-        ::close(fd);
-        row.size_text = file_size_text(static_cast<std::uint64_t>(st.st_size));
-        row.date_text = file_date_text(st.st_mtime);
+        row.size_text = file_size_text(static_cast<std::uint64_t>(bytes));
+        row.date_text = file_date_text(std::chrono::system_clock::to_time_t(
+            std::chrono::file_clock::to_sys(written)));
         if (probe) {
             const CSize size = probe(row.path);
             row.width = size.cx;
