@@ -16,6 +16,10 @@ Table lines (blank lines and # comments are ignored):
     FROM -/-> TARGET    files under the path FROM may not include the file TARGET, or any file
                         under TARGET when it ends with "/"; files that live under TARGET's own
                         folder are exempt, so a set of headers may include itself
+    FROM -/-> <NAME> except PATH
+                        files under FROM, except those under PATH, may not include the system
+                        header NAME (a * in NAME stands for any text): how only the platform
+                        layer gets to know which system it runs on
 
 Usage: check_includes.py [--root DIR] [--table FILE] [--list-edges]
        check_includes.py --self-test     plants faults in a scratch tree and expects each one
@@ -24,6 +28,7 @@ Standard library only.
 """
 
 import argparse
+import fnmatch
 import os
 import re
 import sys
@@ -52,6 +57,7 @@ class Table:
     def __init__(self):
         self.edges = set()
         self.bans = []  # (from prefix, target, line number)
+        self.header_bans = []  # (from prefix, header pattern, exempt prefix or None, line number)
 
     @staticmethod
     def read(path):
@@ -62,9 +68,13 @@ class Table:
                 line = raw.split("#", 1)[0].strip()
                 if not line:
                     continue
-                ban = re.fullmatch(r"(\S+)\s+-/->\s+(\S+)", line)
+                header = re.fullmatch(r"(\S+)\s+-/->\s+<(\S+)>(?:\s+except\s+(\S+))?", line)
+                ban = re.fullmatch(r"(\S+)\s+-/->\s+([^<\s]\S*)", line)
                 edge = re.fullmatch(r"(\S+)\s+->\s+(\S+)", line)
-                if ban:
+                if header:
+                    exempt = header.group(3).rstrip("/") if header.group(3) else None
+                    table.header_bans.append((header.group(1).rstrip("/"), header.group(2), exempt, number))
+                elif ban:
                     table.bans.append((ban.group(1).rstrip("/"), ban.group(2), number))
                 elif edge:
                     table.edges.add((edge.group(1), edge.group(2)))
@@ -122,6 +132,12 @@ def check(root, table, used=None):
             if not m:
                 continue
             quoted, name = m.group(1) == '"', m.group(2)
+            for source, pattern, exempt, rule in table.header_bans:
+                applies = path.startswith(source + "/") and not (exempt and path.startswith(exempt + "/"))
+                if applies and fnmatch.fnmatchcase(name, pattern):
+                    where = f"{source} outside {exempt}" if exempt else source
+                    problems.append(f"{path}:{number}: #include <{name}>: {where} may not use this system header "
+                                    f"(ban on line {rule} of the table)")
             target = resolve(root, path, name, quoted)
             if target is None:
                 if quoted and not name.endswith(GENERATED_SUFFIXES):
@@ -170,7 +186,8 @@ def self_test():
     """Plants one fault of each kind in a scratch tree and expects each to be named."""
     files = {
         "library/core/base.h": "",
-        "library/draw/pen.h": '#include "core/base.h"\n',
+        "library/draw/pen.h": '#include "core/base.h"\n#include <sys/mman.h>\n',
+        "library/platform/win32/base.cpp": '#include <sys/mman.h>\n#include <unistd.h>\n',
         "library/framebuffer/pixels.h": '#include "core/base.h"\n\n#include "draw/pen.h"\n',
         "library/framebuffer/kernels/fast.h": '#include <draw/pen.h>\n#include "../pixels.h"\n',
         "library/platform/board/virtual_board.h": "",
@@ -187,6 +204,7 @@ def self_test():
         "library/onair -> library/platform/board\nlibrary/effects -> library/platform/testing\n"
         "tests -> library/onair\ntests -> library/platform/board\n"
         "library/onair -/-> library/platform/board/virtual_board.h\nlibrary -/-> library/platform/testing/\n"
+        "library -/-> <sys/*> except library/platform\n"
     )
     expected = [
         "library/framebuffer/pixels.h:3: ",                # a floor reaching up
@@ -195,8 +213,9 @@ def self_test():
         "library/effects/roll.cpp:1: ",                    # a banned folder
         "library/newfloor/thing.h:1: ",                    # a folder the table does not know
         "tests/onair/graph_test.cpp:3: ",                  # a quoted include that names nothing
+        "library/draw/pen.h:2: ",                          # a system header only the platform may use
     ]
-    not_expected = ["library/platform/testing/clock.h", "tests/onair/graph_test.cpp:2:",
+    not_expected = ["library/platform/testing/clock.h", "library/platform/win32/base.cpp", "tests/onair/graph_test.cpp:2:",
                     "tests/onair/graph_test.cpp:4:", "library/framebuffer/kernels/fast.h:2:"]
     with tempfile.TemporaryDirectory() as root:
         for rel, text in files.items():
