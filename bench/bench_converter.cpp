@@ -21,7 +21,7 @@
 #include "core/frame_memory.h"
 #include "core/message_box.h"
 #include "core/velmora_doc.h"
-#include "core/zorvik_app.h"
+#include "app/zorvik_app.h"
 #include "imagefile/targa_image.h"
 
 namespace {

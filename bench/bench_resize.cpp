@@ -7,7 +7,7 @@
 #include <wand/MagickWand.h>
 
 #include "bench_support.h"
-#include "core/zorvik_app.h"
+#include "app/zorvik_app.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "draw/draw_graph.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 
 namespace {
 

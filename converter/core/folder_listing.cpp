@@ -1,15 +1,13 @@
 // Folder listing for the source and destination lists.
 #include "folder_listing.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "convert_pipeline.h"
@@ -66,8 +64,10 @@ std::string file_size_text(std::uint64_t bytes)
 
 std::string file_date_text(std::time_t mtime)
 {
-    std::tm local{};
-    if (!localtime_r(&mtime, &local)) return std::string();
+    // The converter works on one thread, so the C library's shared result is safe to read.
+    const std::tm* converted = std::localtime(&mtime);
+    if (!converted) return std::string();
+    const std::tm local = *converted;
     char text[64];
     std::snprintf(text, sizeof text, "%d/%02d/%02d      %02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min);
@@ -104,23 +104,33 @@ ListResult list_folder(const std::string& folder, const char* ext, const SizePro
         row.name = name;
         row.path = join_path(folder, name);
 
-        // Not blocking: a pipe named like a picture must not stop the listing either.
-        const int fd = ::open(row.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat st{};
+        // Only regular files are opened (a pipe named like a picture must not stop the
+        // listing), and an entry that cannot be read is named and passed over.
+        std::error_code status_error, sized, dated;
+        const std::filesystem::file_status status = std::filesystem::status(row.path, status_error);
         std::string reason;
-        if (fd < 0 || ::fstat(fd, &st) != 0) {
-            reason = std::strerror(errno);
-        } else if (!S_ISREG(st.st_mode)) {
+        std::uintmax_t bytes = 0;
+        std::filesystem::file_time_type written{};
+        if (status_error) {
+            reason = status_error.message();
+        } else if (!std::filesystem::is_regular_file(status)) {
             reason = "not a regular file";
+        } else if (!std::ifstream(row.path, std::ios::binary).is_open()) {
+            reason = "cannot be opened for reading";
+        } else {
+            bytes = std::filesystem::file_size(row.path, sized);
+            written = std::filesystem::last_write_time(row.path, dated);
+            if (sized) reason = sized.message();
+            else if (dated) reason = dated.message();
         }
-        if (fd >= 0) ::close(fd);
         if (!reason.empty()) {
             if (unreadable) unreadable->push_back({name, reason});
             result = ListResult::SomeUnreadable;
             continue;
         }
-        row.size_text = file_size_text(static_cast<std::uint64_t>(st.st_size));
-        row.date_text = file_date_text(st.st_mtime);
+        row.size_text = file_size_text(static_cast<std::uint64_t>(bytes));
+        row.date_text = file_date_text(std::chrono::system_clock::to_time_t(
+            std::chrono::file_clock::to_sys(written)));
         if (probe) {
             const CSize size = probe(row.path);
             row.width = size.cx;

@@ -1,10 +1,11 @@
 // Loading and saving through the library's image-file facade and Targa codec.
 #include "image_io.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
 
 #include "convert_pipeline.h"
 #include "imagefile/img_file.h"
@@ -14,7 +15,15 @@ namespace vm {
 
 namespace {
 
-// "<dir>/<stem>.~vm<pid>-<n>.<ext>": hidden from nobody, but unmistakable if a crash ever
+// A tag drawn once per run, so two converters writing into one folder never pick the same
+// temporary name.
+unsigned run_tag()
+{
+    static const unsigned tag = std::random_device{}();
+    return tag;
+}
+
+// "<dir>/<stem>.~vm<run>-<n>.<ext>": hidden from nobody, but unmistakable if a crash ever
 // leaves one behind, and with the target's extension so the format stays the same.
 std::string temporary_name(const std::string& path)
 {
@@ -25,7 +34,7 @@ std::string temporary_name(const std::string& path)
     const std::string stem = has_ext ? path.substr(0, dot) : path;
     const std::string ext = has_ext ? path.substr(dot) : std::string(".tga");
     char tag[64];
-    std::snprintf(tag, sizeof tag, ".~vm%ld-%u", static_cast<long>(::getpid()), counter.fetch_add(1));
+    std::snprintf(tag, sizeof tag, ".~vm%08x-%u", run_tag(), counter.fetch_add(1));
     return stem + tag + ext;
 }
 
@@ -89,12 +98,15 @@ bool save_image_replacing(CKrFrameBuffer& image, const std::string& path, int fo
     } catch (...) {
         saved = false;
     }
+    std::error_code ignored;
     if (!saved) {
-        ::unlink(temp.c_str());
+        std::filesystem::remove(temp, ignored);
         return false;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    std::error_code renamed;
+    std::filesystem::rename(temp, path, renamed);
+    if (renamed) {
+        std::filesystem::remove(temp, ignored);
         return false;
     }
     return true;

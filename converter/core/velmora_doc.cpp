@@ -1,8 +1,6 @@
 // The document: settings, and the conversion of one file.
 #include "velmora_doc.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 

@@ -1,8 +1,7 @@
 // The new-folder dialog, laid out in dialog units of its 12-point font.
 #include "make_folder_dlg.h"
 
-#include <sys/stat.h>
-
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,7 +57,7 @@ void CMakeFolderDlg::OnOK()
     if (name.isEmpty()) return;
     const QString path = JoinFolder(QString::fromStdString(m_pDoc->m_strDstBasePath.str()), name);
     m_pDoc->m_strNewFolderPath = path.toStdString();
-    if (::mkdir(path.toUtf8().constData(), 0777) != 0) {
+    if (!QDir().mkdir(path)) {
         vm::message_box("フォルダの作成に失敗しました。\n既に同じ名前のフォルダが存在しないか確認して下さい。");
         return;
     }

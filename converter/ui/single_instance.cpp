@@ -1,8 +1,8 @@
 // The local-socket handshake between a second start and the running converter.
 #include "single_instance.h"
 
-#include <unistd.h>
-
+#include <QCryptographicHash>
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -18,7 +18,11 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::NameFor(const QString& executable_base_name)
 {
-    return QStringLiteral("%1-%2").arg(executable_base_name).arg(::getuid());
+    // One instance per user: the user is told apart by the home folder, which every account
+    // has and no two share.
+    const QByteArray user =
+        QCryptographicHash::hash(QDir::homePath().toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    return QStringLiteral("%1-%2").arg(executable_base_name, QString::fromLatin1(user));
 }
 
 bool SingleInstance::NotifyRunningInstance(int timeout_ms)

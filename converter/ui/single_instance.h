@@ -16,7 +16,7 @@ public:
     explicit SingleInstance(const QString& name, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The name for an executable: its base name plus the user id, so two users on one machine
+    // The name for an executable: its base name plus a tag of the user, so two users on one machine
     // each get their own instance.
     static QString NameFor(const QString& executable_base_name);
 

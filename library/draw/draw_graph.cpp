@@ -16,11 +16,11 @@
 
 #include "core/byte_reader.h"
 #include "core/errors.h"
-#include "draw/internal/counted_string.h"
 #include "draw/graph_raster.h"
+#include "draw/internal/counted_string.h"
 #include "draw/kr_bw_draw.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 #include "platform/framework/carchive.h"
 
 IMPLEMENT_SERIAL(CDrawGraph, CObject, VERSIONABLE_SCHEMA | 0)

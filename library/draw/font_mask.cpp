@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/errors.h"
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "platform/gdi_text/code_page.h"
 
 namespace zk {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "platform/gdi_shape/gdi_shape.h"
 
 namespace zk {

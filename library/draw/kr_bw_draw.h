@@ -15,8 +15,8 @@
 #include "core/zorvik_api.h"
 #include "draw/bw_draw_info.h"
 #include "framebuffer/box.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 
 class ZORVIK_API CKrBwDraw {
 public:

@@ -10,8 +10,8 @@
 #include "core/errors.h"
 #include "framebuffer/copy_clip.h"
 #include "framebuffer/kernels/mask_blend.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 
 int CKrFrameBuffer::FbCopyMask(CKrFrameBuffer* src, CKrGrayBitmap* mask, long sx, long sy, long w, long h, long dx,
                                long dy, CBox* done)

@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "core/errors.h"
-#include "core/zorvik_app.h"
 #include "framebuffer/kernels/resample_bilinear.h"
 #include "framebuffer/kr_frame_buffer.h"
+#include "framebuffer/resize_routine.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ int resize_into(CKrFrameBuffer& src, CKrFrameBuffer& dst, long w, long h, float 
     target.DeleteFrameBuffer();
     target.CreateFrameBuffer(w, h, 1);  // a failure here shows up as an empty target below
     int result;
-    if (ResizeRoutine routine = AfxGetZorvikApp()->GetResizeRoutine()) {
+    if (ResizeRoutine routine = zk::resize_routine()) {
         result = resize_with_module(routine, src, target, w, h);
     } else {
         result = resample(src, target, fx, fy);

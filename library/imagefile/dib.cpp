@@ -11,15 +11,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
+#include <utility>
 
 #include "core/byte_reader.h"
 #include "core/checked.h"
 #include "core/errors.h"
 #include "imagefile/codec_io.h"
+#include "platform/win32/file_mapping.h"
 
 static_assert(std::endian::native == std::endian::little,
               "the header block is used in place as it is stored: little-endian");
@@ -378,49 +377,28 @@ void CDib::Serialize(CArchive& ar)
 
 void CDib::detach_map_file()
 {
-    if (m_hMap) {
-        ::munmap(m_hMap, m_nMapSize);
-        // The pointers into the view go with it.
-        if (m_nBmihAlloc == noAlloc) {
-            m_lpBMIH = nullptr;
-            m_lpvColorTable = nullptr;
-        }
-        if (m_nImageAlloc == noAlloc) m_lpImage = nullptr;
+    if (!m_pMap) return;
+    // The pointers into the view go with it.
+    if (m_nBmihAlloc == noAlloc) {
+        m_lpBMIH = nullptr;
+        m_lpvColorTable = nullptr;
     }
-    if (m_hFile >= 0) ::close(m_hFile);
-    m_hMap = nullptr;
-    m_nMapSize = 0;
-    m_hFile = -1;
+    if (m_nImageAlloc == noAlloc) m_lpImage = nullptr;
+    m_pMap.reset();
 }
 
 int CDib::AttachMapFile(const char* path, int share)
 {
-    (void)share;  // Linux has no mandatory sharing modes
+    (void)share;  // mappings here know no exclusive sharing modes: every reader may map the file
     if (!path) return ZK_FAIL(0);
     Empty();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ZK_FAIL(0);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(kFileHeaderBytes + kInfoHeaderBytes)) {
-        ::close(fd);
-        return ZK_FAIL(0);
-    }
-    const auto size = static_cast<std::size_t>(st.st_size);
-    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-    if (view == MAP_FAILED) {
-        ::close(fd);
-        return ZK_FAIL(0);
-    }
-    auto* bytes = static_cast<BYTE*>(view);
-    if ((bytes[0] | bytes[1] << 8) != kBmType) {
-        ::munmap(view, size);
-        ::close(fd);
-        return ZK_FAIL(0);
-    }
-    m_hFile = fd;
-    m_hMap = view;
-    m_nMapSize = size;
-    adopt_block(reinterpret_cast<BITMAPINFOHEADER*>(bytes + kFileHeaderBytes), noAlloc, nullptr);
+    std::unique_ptr<zk::FileMapping> map = zk::FileMapping::open_for_reading(path);
+    if (!map || map->size() < kFileHeaderBytes + kInfoHeaderBytes) return ZK_FAIL(0);
+    const std::size_t size = map->size();
+    const BYTE* bytes = map->data();
+    if ((bytes[0] | bytes[1] << 8) != kBmType) return ZK_FAIL(0);
+    m_pMap = std::move(map);
+    adopt_block(reinterpret_cast<BITMAPINFOHEADER*>(m_pMap->data() + kFileHeaderBytes), noAlloc, nullptr);
     // The colour table and the rows the header announces must lie inside the file.
     const std::size_t image_at = kFileHeaderBytes + m_nHeaderBlock;
     if (image_at > size || m_dwSizeImage > size - image_at) {
@@ -437,27 +415,16 @@ int CDib::CopyToMapFile(const char* path)
     const std::size_t block = m_nHeaderBlock;
     const std::size_t size = kFileHeaderBytes + block + m_dwSizeImage;
     if (size > 0xFFFFFFFFu) return ZK_FAIL(0);
-    const int fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return ZK_FAIL(0);
-    if (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        ::close(fd);
-        return ZK_FAIL(0);
-    }
-    void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (view == MAP_FAILED) {
-        ::close(fd);
-        return ZK_FAIL(0);
-    }
-    auto* bytes = static_cast<BYTE*>(view);
+    std::unique_ptr<zk::FileMapping> map = zk::FileMapping::create_for_writing(path, size);
+    if (!map) return ZK_FAIL(0);
+    BYTE* bytes = map->data();
     put_file_header(bytes, static_cast<DWORD>(size), static_cast<DWORD>(kFileHeaderBytes + block));
     std::memcpy(bytes + kFileHeaderBytes, m_lpBMIH, block);
     if (m_dwSizeImage) std::memcpy(bytes + kFileHeaderBytes + block, m_lpImage, m_dwSizeImage);
     const DWORD image_size = m_dwSizeImage;
     const int entries = m_nColorTableEntries;
     Empty();
-    m_hFile = fd;
-    m_hMap = view;
-    m_nMapSize = size;
+    m_pMap = std::move(map);
     m_lpBMIH = reinterpret_cast<BITMAPINFOHEADER*>(bytes + kFileHeaderBytes);
     m_nHeaderBlock = block;
     m_nColorTableEntries = entries;

@@ -28,6 +28,10 @@
 #include "platform/framework/geometry.h"
 #include "platform/framework/win_types.h"
 
+namespace zk {
+class FileMapping;
+}
+
 // One entry of the bitmap's logical palette (the colour table's red, green, blue, flags 0).
 struct DibPaletteEntry {
     BYTE peRed;
@@ -107,8 +111,7 @@ private:
     int m_nColorTableEntries = 0;
     // Bytes of the header block as held: what Write stores between file header and pixels.
     std::size_t m_nHeaderBlock = 0;
-    int m_hFile = -1;
-    void* m_hMap = nullptr;
-    std::size_t m_nMapSize = 0;
+    // The mapped BMP file the header and rows point into, when there is one.
+    std::unique_ptr<zk::FileMapping> m_pMap;
     std::unique_ptr<DibPalette> m_pPalette;
 };

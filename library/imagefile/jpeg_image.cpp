@@ -14,8 +14,8 @@
 
 #include "core/checked.h"
 #include "core/errors.h"
-#include "core/file_blocks.h"
 #include "imagefile/codec_io.h"
+#include "imagefile/file_blocks.h"
 #include "imagefile/kernels/pixel_swizzle.h"
 
 namespace {

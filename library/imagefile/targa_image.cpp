@@ -16,8 +16,8 @@
 #include "core/byte_reader.h"
 #include "core/checked.h"
 #include "core/errors.h"
-#include "core/file_blocks.h"
 #include "imagefile/codec_io.h"
+#include "imagefile/file_blocks.h"
 
 namespace {
 

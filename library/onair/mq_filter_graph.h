@@ -34,10 +34,16 @@
 #include "platform/win32/win32_sync.h"
 #include "platform/win32/win32_window.h"
 
-// Posted to the notify window: wParam 1 played to the end and stopped (lParam 0), 2 stopped by
-// an abort or an error (the event parameter, the failing code or 0), 3 loop restarted (0),
-// 4 loop restart failed (the code).
+// Posted to the notify window, with one of the MQFG_NOTIFY_... values as wParam.
 constexpr UINT WM_MQFG_NOTIFY = 0x2401;
+
+// What WM_MQFG_NOTIFY reports, and what its lParam carries.
+enum MQFG_NOTIFICATION : WPARAM {
+    MQFG_NOTIFY_END = 1,            // played to the end and stopped (0)
+    MQFG_NOTIFY_STOPPED = 2,        // stopped by an abort or an error (the event parameter, the failing code or 0)
+    MQFG_NOTIFY_LOOP_RESTARTED = 3, // (0)
+    MQFG_NOTIFY_LOOP_FAILED = 4,    // the loop could not restart (the code)
+};
 
 // Library states of GetState.
 constexpr int MQFG_STATE_NOGRAPH = 0;
@@ -46,6 +52,16 @@ constexpr int MQFG_STATE_PAUSED = 2;
 constexpr int MQFG_STATE_RUNNING = 3;
 constexpr int MQFG_STATE_INTERMEDIATE = 6;
 constexpr int MQFG_STATE_ERROR = -1;
+
+// The state changes ChangeState makes. Pause and run carry the numbers of the library states
+// they lead to.
+enum MQFG_STATE_CHANGE : int {
+    MQFG_CHANGE_STOP = 1,
+    MQFG_CHANGE_PAUSE = MQFG_STATE_PAUSED,
+    MQFG_CHANGE_RUN = MQFG_STATE_RUNNING,
+    MQFG_CHANGE_RESTART_LOOP = 4, // stop, go back to the loop start, run
+    MQFG_CHANGE_STOP_AT_END = 5,  // stop where the media ended, rewinding when at its end
+};
 
 constexpr HRESULT MQFG_E_COMPLETION_TIMEOUT = hresult(0x80041013);
 constexpr DWORD MQFG_NO_CARDSET = 0xFFFFFFFFu;
@@ -210,7 +226,8 @@ public:
     BOOL IsLooping() const { return m_bLoop.load(); }
 
 protected:
-    // State changes: 1 stop, 2 pause, 3 run, 4 restart the loop, 5 stop at the end.
+    // `kind` is one of MQFG_STATE_CHANGE (a plain number for derived graphs written against
+    // the numbers).
     HRESULT ChangeState(int kind, double* position = nullptr);
     HRESULT RunGraphAt(REFERENCE_TIME start);
     HRESULT WaitForCompletion(DWORD timeoutMs, BOOL dispatch);
@@ -283,6 +300,8 @@ private:
     HRESULT StopOnComplete();
     void DrainEvents(BOOL dispatchRecords);
     HRESULT EndSpecialModes();
+    // The tail of EndScrub and EndShuttle, with their failure texts.
+    HRESULT SettleAfterMode(DWORD timeoutMs, const char* waitFailure, const char* stopFailure);
     HRESULT PauseAndWait();
     HRESULT CreateGraphInterfaces(IGraphBuilder* given);
     void ReleaseInterfaces();

@@ -3,23 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
+#include <string_view>
 #include <vector>
 
-#include "core/errors.h"
 #include "onair/mq_filter_graph.h"
-#include "platform/board/virtual_board.h"
+#include "onair/mq_graph_internal.h"
+#include "platform/board/video_standard.h"
 
 namespace {
 
 // Names cross to the graph as wide strings of at most this many characters.
 constexpr size_t kMaxWideName = 256;
-
-HRESULT fail(const char* text, HRESULT code)
-{
-    ReportError(text, code);
-    return ZK_FAIL(code);
-}
 
 void copy_text(char* to, size_t size, const std::string& from, size_t max_chars)
 {
@@ -33,6 +27,13 @@ std::string bstr_text(BSTR s, size_t max_bytes)
     std::string out = s ? zk::to_ansi(s, max_bytes) : std::string();
     SysFreeString(s);
     return out;
+}
+
+// Board names compare without regard to case, in ASCII (the names are the board's own).
+bool same_name_any_case(std::string_view a, std::string_view b)
+{
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::ranges::equal(a, b, [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 struct BoardFlag {
@@ -69,17 +70,17 @@ HRESULT CMQFilterGraph::CreateInstanceOnResource(REFCLSID clsid, REFIID iid, voi
 HRESULT CMQFilterGraph::AddFilter(REFCLSID clsid, IBaseFilter** out, const char* name, DWORD mrid)
 {
     if (out) *out = nullptr;
-    if (!m_pGraphBuilder) return fail("Could not instantiate filter", E_FAIL);
+    if (!m_pGraphBuilder) return zk::fail("Could not instantiate filter", E_FAIL);
     if (mrid == 0 && m_dwSelectedCardset != MQFG_NO_CARDSET) {
         MQFG_CARDSET_INFO instance{};
         if (EnumFilterInstances(clsid, m_dwSelectedCardset, &instance, 1) > 0) mrid = instance.mrid;
     }
     zk::ComPtr<IBaseFilter> filter;
     HRESULT hr = CreateInstanceOnResource(clsid, IID_IBaseFilter, filter.put_void(), mrid);
-    if (FAILED(hr)) return fail("Could not instantiate filter", hr);
+    if (FAILED(hr)) return zk::fail("Could not instantiate filter", hr);
     const std::u16string wide = zk::to_wide(name, kMaxWideName);
     hr = m_pGraphBuilder->AddFilter(filter.get(), name ? wide.c_str() : nullptr);
-    if (FAILED(hr)) return fail("Could not add filter to filter graph", hr);
+    if (FAILED(hr)) return zk::fail("Could not add filter to filter graph", hr);
     if (out) *out = filter.detach();
     return S_OK;
 }
@@ -87,30 +88,30 @@ HRESULT CMQFilterGraph::AddFilter(REFCLSID clsid, IBaseFilter** out, const char*
 HRESULT CMQFilterGraph::AddSourceFilter(const char* file, IBaseFilter** out)
 {
     if (out) *out = nullptr;
-    if (!m_pGraphBuilder || !file) return fail("Could not add source filter to filter graph", m_pGraphBuilder ? E_POINTER : E_FAIL);
+    if (!m_pGraphBuilder || !file) return zk::fail("Could not add source filter to filter graph", m_pGraphBuilder ? E_POINTER : E_FAIL);
     const std::u16string wide = zk::to_wide(file, kMaxWideName);
     zk::ComPtr<IBaseFilter> filter;
     const HRESULT hr = m_pGraphBuilder->AddSourceFilter(wide.c_str(), wide.c_str(), filter.put());
-    if (FAILED(hr)) return fail("Could not add source filter to filter graph", hr);
+    if (FAILED(hr)) return zk::fail("Could not add source filter to filter graph", hr);
     if (out) *out = filter.detach();
     return S_OK;
 }
 
 HRESULT CMQFilterGraph::RenderFile(const char* file)
 {
-    if (!m_pGraphBuilder || !file) return fail("Could not render source file", m_pGraphBuilder ? E_POINTER : E_FAIL);
+    if (!m_pGraphBuilder || !file) return zk::fail("Could not render source file", m_pGraphBuilder ? E_POINTER : E_FAIL);
     const std::u16string wide = zk::to_wide(file, kMaxWideName);
     const HRESULT hr = m_pGraphBuilder->RenderFile(wide.c_str(), nullptr);
-    if (FAILED(hr)) return fail("Could not render source file", hr);
+    if (FAILED(hr)) return zk::fail("Could not render source file", hr);
     return hr;
 }
 
 HRESULT CMQFilterGraph::RemoveFilter(IBaseFilter* filter)
 {
     if (!filter) return S_OK;
-    if (!m_pGraphBuilder) return fail("Could not remove filter from filter graph", E_FAIL);
+    if (!m_pGraphBuilder) return zk::fail("Could not remove filter from filter graph", E_FAIL);
     const HRESULT hr = m_pGraphBuilder->RemoveFilter(filter);
-    if (FAILED(hr)) return fail("Could not remove filter from filter graph", hr);
+    if (FAILED(hr)) return zk::fail("Could not remove filter from filter graph", hr);
     return hr;
 }
 
@@ -137,31 +138,31 @@ IPin* CMQFilterGraph::FindPin(IBaseFilter* filter, const char* name, PIN_DIRECTI
 HRESULT CMQFilterGraph::ConnectPins(IBaseFilter* from, const char* outPin, IBaseFilter* to, const char* inPin,
                                     const AM_MEDIA_TYPE* mt)
 {
-    if (!from || !to) return fail("ConnectPins called with NULL parameter", E_INVALIDARG);
-    if (!m_pGraphBuilder) return fail("Could not connect pins", E_FAIL);
+    if (!from || !to) return zk::fail("ConnectPins called with NULL parameter", E_INVALIDARG);
+    if (!m_pGraphBuilder) return zk::fail("Could not connect pins", E_FAIL);
     zk::ComPtr<IPin> out = zk::ComPtr<IPin>::attach(FindPin(from, outPin, PINDIR_OUTPUT));
     if (!out) return ZK_FAIL(E_FAIL);
     zk::ComPtr<IPin> in = zk::ComPtr<IPin>::attach(FindPin(to, inPin, PINDIR_INPUT));
     if (!in) return ZK_FAIL(E_FAIL);
     const HRESULT hr = m_pGraphBuilder->ConnectDirect(out.get(), in.get(), mt);
-    if (FAILED(hr)) return fail("Could not connect pins", hr);
+    if (FAILED(hr)) return zk::fail("Could not connect pins", hr);
     return hr;
 }
 
 HRESULT CMQFilterGraph::DisconnectPin(IBaseFilter* filter, const char* pin, PIN_DIRECTION direction)
 {
     if (!filter) return S_OK;
-    if (!m_pGraphBuilder) return fail("Could not find specified filter pin", E_FAIL);
+    if (!m_pGraphBuilder) return zk::fail("Could not find specified filter pin", E_FAIL);
     zk::ComPtr<IPin> own = zk::ComPtr<IPin>::attach(FindPin(filter, pin, direction));
-    if (!own) return fail("Could not find specified filter pin", E_FAIL);
+    if (!own) return zk::fail("Could not find specified filter pin", E_FAIL);
     zk::ComPtr<IPin> other;
     if (FAILED(own->ConnectedTo(other.put())) || !other) return S_OK;
     IPin* in = direction == PINDIR_INPUT ? own.get() : other.get();
     IPin* out = direction == PINDIR_INPUT ? other.get() : own.get();
     HRESULT hr = m_pGraphBuilder->Disconnect(in);
-    if (FAILED(hr)) return fail("Disconnect failed on input pin", hr);
+    if (FAILED(hr)) return zk::fail("Disconnect failed on input pin", hr);
     hr = m_pGraphBuilder->Disconnect(out);
-    if (FAILED(hr)) return fail("Disconnect failed on output pin", hr);
+    if (FAILED(hr)) return zk::fail("Disconnect failed on output pin", hr);
     return S_OK;
 }
 
@@ -182,9 +183,9 @@ HRESULT CMQFilterGraph::SetSourceFile(IBaseFilter* filter, const char* file)
 {
     HRESULT hr;
     auto source = filter_interface<IFileSourceFilter>(filter, hr);
-    if (!source) return fail("Could not get IFileSourceFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
+    if (!source) return zk::fail("Could not get IFileSourceFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
     hr = source->Load(zk::to_wide(file, kMaxWideName).c_str(), nullptr);
-    if (FAILED(hr)) return fail("Could not open source file", hr);
+    if (FAILED(hr)) return zk::fail("Could not open source file", hr);
     return hr;
 }
 
@@ -192,9 +193,9 @@ HRESULT CMQFilterGraph::SetSinkFile(IBaseFilter* filter, const char* file)
 {
     HRESULT hr;
     auto sink = filter_interface<IFileSinkFilter>(filter, hr);
-    if (!sink) return fail("Could not get IFileSinkFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
+    if (!sink) return zk::fail("Could not get IFileSinkFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
     hr = sink->SetFileName(zk::to_wide(file, kMaxWideName).c_str(), nullptr);
-    if (FAILED(hr)) return fail("Could not open sink file", hr);
+    if (FAILED(hr)) return zk::fail("Could not open sink file", hr);
     return hr;
 }
 
@@ -202,11 +203,11 @@ HRESULT CMQFilterGraph::SetMultiFileSink(IBaseFilter* filter, const char* file, 
 {
     HRESULT hr;
     auto sink = filter_interface<IMultiFileSinkFilter>(filter, hr);
-    if (!sink) return fail("Could not get IMultiFileSinkFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
+    if (!sink) return zk::fail("Could not get IMultiFileSinkFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
     // An empty name closes the sink.
     const std::u16string wide = zk::to_wide(file, kMaxWideName);
     hr = sink->SetFileName(wide.empty() ? nullptr : wide.c_str(), w0, w1, w2, w3);
-    if (FAILED(hr)) return fail("Could not open sink file", hr);
+    if (FAILED(hr)) return zk::fail("Could not open sink file", hr);
     return hr;
 }
 
@@ -214,11 +215,11 @@ HRESULT CMQFilterGraph::SetCompoundSourceFile(IBaseFilter* filter, const char* f
 {
     HRESULT hr;
     auto source = filter_interface<ICompoundFileSourceFilter>(filter, hr);
-    if (!source) return fail("Could not get ICompoundFileSourceFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
+    if (!source) return zk::fail("Could not get ICompoundFileSourceFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
     hr = source->OpenFile(zk::to_wide(file, kMaxWideName).c_str());
-    if (FAILED(hr)) return fail("Could not open source compound file", hr);
+    if (FAILED(hr)) return zk::fail("Could not open source compound file", hr);
     hr = source->OpenSubStorage(zk::to_wide(subStorage, kMaxWideName).c_str());
-    if (FAILED(hr)) return fail("Could not open sub-storage in compound file", hr);
+    if (FAILED(hr)) return zk::fail("Could not open sub-storage in compound file", hr);
     return hr;
 }
 
@@ -226,9 +227,9 @@ HRESULT CMQFilterGraph::SetCutList(IBaseFilter* filter, const void* cutList, LON
 {
     HRESULT hr;
     auto source = filter_interface<ICutListSourceFilter>(filter, hr);
-    if (!source) return fail("Could not get ICutListSourceFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
+    if (!source) return zk::fail("Could not get ICutListSourceFilter interface", FAILED(hr) ? hr : E_NOINTERFACE);
     hr = source->SetCutList(cutList, count);
-    if (FAILED(hr)) return fail("Could not set cut-list on source filter", hr);
+    if (FAILED(hr)) return zk::fail("Could not set cut-list on source filter", hr);
     return hr;
 }
 
@@ -236,9 +237,9 @@ HRESULT CMQFilterGraph::SetVideoInput(IBaseFilter* filter, LONG input)
 {
     HRESULT hr;
     auto video = filter_interface<IVideoInput>(filter, hr);
-    if (!video) return fail("Could not get IVideoInput interface", FAILED(hr) ? hr : E_NOINTERFACE);
+    if (!video) return zk::fail("Could not get IVideoInput interface", FAILED(hr) ? hr : E_NOINTERFACE);
     hr = video->SetInput(input);
-    if (FAILED(hr)) return fail("Could not set the video input on filter", hr);
+    if (FAILED(hr)) return zk::fail("Could not set the video input on filter", hr);
     return hr;
 }
 
@@ -246,11 +247,11 @@ int CMQFilterGraph::EnumVideoInputs(IBaseFilter* filter, MQFG_INPUT_INFO* out, i
 {
     HRESULT hr;
     auto video = filter_interface<IVideoInput>(filter, hr);
-    if (!video) return fail("Could not get IVideoInput interface", FAILED(hr) ? hr : E_NOINTERFACE);
+    if (!video) return zk::fail("Could not get IVideoInput interface", FAILED(hr) ? hr : E_NOINTERFACE);
     if (!out || max <= 0) return 0;
     zk::ComPtr<IEnumVideoInputs> inputs;
     hr = video->EnumInputs(inputs.put());
-    if (FAILED(hr) || !inputs) return fail("Could not get IVideoInput interface", FAILED(hr) ? hr : E_FAIL);
+    if (FAILED(hr) || !inputs) return zk::fail("Could not get IVideoInput interface", FAILED(hr) ? hr : E_FAIL);
     inputs->Reset();
     std::vector<VIDEO_INPUT_ENTRY*> entries(static_cast<size_t>(max), nullptr);
     ULONG fetched = 0;
@@ -280,7 +281,7 @@ DWORD CMQFilterGraph::GetBoardTypeFlag(const char* boardName)
 {
     if (!boardName) return MQFG_BOARD_UNKNOWN;
     for (const BoardFlag& b : kBoardFlags) {
-        if (strcasecmp(boardName, b.name) == 0) return b.flag;
+        if (same_name_any_case(boardName, b.name)) return b.flag;
     }
     return MQFG_BOARD_UNKNOWN;
 }
@@ -304,12 +305,12 @@ DWORD CMQFilterGraph::GetCardsetMrid(int index)
 HRESULT CMQFilterGraph::GetCardsetName(DWORD mrid, char* text, int length)
 {
     if (!EnumeratorPresent()) return ZK_FAIL(E_FAIL);
-    if (!text || length <= 0) return fail("Could not get cardset name", E_POINTER);
+    if (!text || length <= 0) return zk::fail("Could not get cardset name", E_POINTER);
     BSTR name = nullptr;
     const HRESULT hr = m_pMridEnumerator->GetCardsetName(mrid, &name);
     if (FAILED(hr)) {
         text[0] = '\0';
-        return fail("Could not get cardset name", hr);
+        return zk::fail("Could not get cardset name", hr);
     }
     copy_text(text, static_cast<size_t>(length), bstr_text(name, static_cast<size_t>(length) - 1), static_cast<size_t>(length) - 1);
     return S_OK;
@@ -452,7 +453,7 @@ int CMQFilterGraph::FindCardsetIndex(REFCLSID clsid, DWORD cardsetMrid)
 
 HRESULT CMQFilterGraph::SelectCardsetRecord(const MQFG_CARDSET_INFO* record)
 {
-    if (!record) return fail("SelectCardsetRecord called with NULL parameter", E_POINTER);
+    if (!record) return zk::fail("SelectCardsetRecord called with NULL parameter", E_POINTER);
     char name[sizeof record->name + 1];
     std::memcpy(name, record->name, sizeof record->name);
     name[sizeof record->name] = '\0'; // a record from outside may lack its terminator

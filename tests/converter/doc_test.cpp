@@ -10,7 +10,7 @@
 #include "core/folder_listing.h"
 #include "core/image_io.h"
 #include "core/velmora_doc.h"
-#include "core/zorvik_app.h"
+#include "app/zorvik_app.h"
 #include "framebuffer/kernels/composite.h"
 #include "imagefile/img_file.h"
 

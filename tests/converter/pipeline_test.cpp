@@ -6,7 +6,7 @@
 #include "core/convert_pipeline.h"
 #include "core/smooth_filter.h"
 #include "core/velmora_doc.h"
-#include "core/zorvik_app.h"
+#include "app/zorvik_app.h"
 #include "framebuffer/kernels/composite.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "draw/graph_raster.h"
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 
 using namespace zk;
 

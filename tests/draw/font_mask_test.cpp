@@ -6,7 +6,7 @@
 #include <string>
 
 #include "draw/font_mask.h"
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/zorvik_app.h"
+#include "app/zorvik_app.h"
 #include "framebuffer/kr_frame_buffer.h"
 #include "support/test_support.h"
 

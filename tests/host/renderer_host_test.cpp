@@ -3,8 +3,8 @@
 
 #include "draw/bw_draw_info.h"
 #include "draw/kr_bw_draw.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 
 TEST(SharedLibrary, RendererClassesLinkAndDraw)
 {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "framebuffer/box.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
 #include "framebuffer/mtx_color.h"
-#include "imagefile/kr_bitmaps.h"
 #include "platform/framework/carchive.h"
 #include "platform/framework/cstring.h"
 

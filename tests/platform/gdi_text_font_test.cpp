@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "platform/gdi_text/code_page.h"
 #include "platform/gdi_text/gdi_text.h"
 #include "platform/gdi_text/mono_blit.h"

@@ -11,8 +11,8 @@
 
 #include "draw/bw_draw_info.h"
 #include "framebuffer/box.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 
 namespace zref {
 

@@ -13,8 +13,8 @@
 #pragma once
 
 #include "draw/bw_draw_info.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 
 namespace zk {
 

@@ -7,8 +7,8 @@
 // Result codes: 0 success, -1 failure.
 #pragma once
 
+#include "framebuffer/kr_bitmaps.h"
 #include "framebuffer/kr_frame_buffer.h"
-#include "imagefile/kr_bitmaps.h"
 
 namespace zk {
 

@@ -22,6 +22,7 @@
 
 #include "platform/board/board_journal.h"
 #include "platform/board/digisuite_interfaces.h"
+#include "platform/board/video_standard.h"
 #include "platform/filtergraph/reference_clock.h"
 #include "platform/win32/win32_time.h"
 
@@ -164,17 +165,5 @@ ZORVIK_API std::shared_ptr<VirtualBoard> current_board();
 // Installs a board and returns the previous one; null brings back the standard board.
 ZORVIK_API std::shared_ptr<VirtualBoard> install_board(std::shared_ptr<VirtualBoard> board);
 
-
-// The field period as a fraction R/S of 100 ns units, and fields per second as N/D, for a
-// video standard number (1 or unknown: 60000/1001; 2, 3: 50; 4: 60).
-struct FieldRate {
-    LONGLONG R, S; // one field lasts R/S units
-    LONGLONG N, D; // N/D fields per second
-};
-ZORVIK_API FieldRate field_rate(int standard);
-
-// The standard number a clock GUID stands for (1 to 3), 0 for anything else.
-ZORVIK_API int standard_from_guid(REFGUID g);
-ZORVIK_API GUID guid_from_standard(int standard);
 
 } // namespace zk

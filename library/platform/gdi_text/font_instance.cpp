@@ -16,7 +16,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "platform/gdi_text/code_page.h"
 #include "platform/gdi_text/mono_blit.h"
 #include "platform/gdi_text/outline_raster.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 #include "platform/gdi_text/code_page.h"
 #include "platform/gdi_text/font_catalog.h"
 #include "platform/gdi_text/font_instance.h"

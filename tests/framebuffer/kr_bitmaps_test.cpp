@@ -1,7 +1,7 @@
 // The mono and gray bitmaps: row padding, result codes, deep copies.
 #include <gtest/gtest.h>
 
-#include "imagefile/kr_bitmaps.h"
+#include "framebuffer/kr_bitmaps.h"
 
 TEST(MonoGrayBitmaps, RowPaddingAndSizes)
 {

@@ -6,9 +6,12 @@
 // and keeps the module handle and the address of its routine; at shutdown it releases both. Unset, empty or "none" means no
 // module: every resize then takes the library's own exact bilinear resampler, as it does when
 // the named module is missing or lacks the routine.
+//
+// The frame buffer does not ask this object for the routine: the object hands it down to the
+// frame buffer's resize slot (framebuffer/resize_routine.h) when it loads a module and takes it
+// back before it releases one, so the dependency points from the application to the frame
+// buffer and not the other way.
 #pragma once
-
-#include <atomic>
 
 #include "core/zorvik_api.h"
 #include "framebuffer/resize_module/resize_contract.h"
@@ -24,8 +27,8 @@ public:
     BOOL InitInstance();
     int ExitInstance();
 
-    // Read by every resize; written only at start-up, at shutdown and by the two calls below.
-    ResizeRoutine GetResizeRoutine() const { return m_pfnResize.load(std::memory_order_acquire); }
+    // The routine every resize uses now (the one set in the frame buffer's slot), or null.
+    ResizeRoutine GetResizeRoutine() const;
     HMODULE GetResizeModule() const { return m_hResizeModule; }
 
     // Replaces the module in use (tests and hosts that want a particular path); a null or
@@ -35,7 +38,6 @@ public:
 
 private:
     HMODULE m_hResizeModule = nullptr;
-    std::atomic<ResizeRoutine> m_pfnResize{nullptr};
 };
 
 ZORVIK_API CZorvikApp* AfxGetZorvikApp();

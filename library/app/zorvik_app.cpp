@@ -1,9 +1,10 @@
-#include "core/zorvik_app.h"
+// The application object: finding, loading and releasing the optional resize module.
+#include "app/zorvik_app.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/framework/cobject.h"
+#include "framebuffer/resize_routine.h"
 
 namespace {
 
@@ -41,6 +42,11 @@ int CZorvikApp::ExitInstance()
     return 0;
 }
 
+ResizeRoutine CZorvikApp::GetResizeRoutine() const
+{
+    return zk::resize_routine();
+}
+
 BOOL CZorvikApp::LoadResizeModule(const char* path)
 {
     UnloadResizeModule();
@@ -53,13 +59,14 @@ BOOL CZorvikApp::LoadResizeModule(const char* path)
         return FALSE;
     }
     m_hResizeModule = module;
-    m_pfnResize.store(routine, std::memory_order_release);
+    zk::set_resize_routine(routine);
     return TRUE;
 }
 
 void CZorvikApp::UnloadResizeModule()
 {
-    m_pfnResize.store(nullptr, std::memory_order_release);
+    // Taken back before the module goes, so no resize that starts from here on calls into it.
+    zk::set_resize_routine(nullptr);
     if (m_hResizeModule) {
         FreeLibrary(m_hResizeModule);
         m_hResizeModule = nullptr;

@@ -1,4 +1,5 @@
-#include "imagefile/kr_bitmaps.h"
+// Create, Delete and the deep copies of the one-bit and eight-bit rasters.
+#include "framebuffer/kr_bitmaps.h"
 
 #include <cstring>
 #include <new>

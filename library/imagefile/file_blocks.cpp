@@ -1,4 +1,5 @@
-#include "core/file_blocks.h"
+// The block reader and writer of the codecs: one buffer, 16384 bytes a step, a yield after each.
+#include "imagefile/file_blocks.h"
 
 #include <algorithm>
 
