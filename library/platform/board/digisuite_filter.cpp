@@ -128,6 +128,8 @@ DigiSuiteFilter::DigiSuiteFilter(DigiSuiteFilterDesc desc, DWORD mrid)
 {
 }
 
+DigiSuiteFilter::~DigiSuiteFilter() = default;
+
 void* DigiSuiteFilter::query_extra(REFIID iid)
 {
     if (iid == IMultiFileSinkFilter::kIid && desc_.multi_file_sink) return static_cast<IMultiFileSinkFilter*>(extras_.get());

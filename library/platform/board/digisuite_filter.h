@@ -27,6 +27,7 @@ struct DigiSuiteFilterDesc {
 class ZORVIK_API DigiSuiteFilter : public VirtualFilter {
 public:
     DigiSuiteFilter(DigiSuiteFilterDesc desc, DWORD mrid);
+    ~DigiSuiteFilter() override; // out of line: Extras is complete only there
 
     const DigiSuiteFilterDesc& digisuite_desc() const { return desc_; }
     // What was handed to the filter, for inspection.
