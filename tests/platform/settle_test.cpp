@@ -20,9 +20,12 @@
 namespace {
 
 // Sanitizer builds run the long chain shorter; the release build runs it whole.
-#if defined(__SANITIZE_THREAD__)
+#if !defined(__has_feature)
+#define __has_feature(x) 0
+#endif
+#if defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
 constexpr long kChainFields = 1000;
-#elif defined(__SANITIZE_ADDRESS__)
+#elif defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
 constexpr long kChainFields = 3000;
 #else
 constexpr long kChainFields = 10000;
