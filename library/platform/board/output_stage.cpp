@@ -124,6 +124,7 @@ int OutputStage::stop_recording()
         }
         const int result = recorder->close();
         if (result != kRecorderOk) recorder_error_ = recorder->last_error();
+        last_counts_ = recorder->counts();
         return result;
     }
 }
@@ -137,7 +138,7 @@ bool OutputStage::recording() const
 RecorderCounts OutputStage::recording_counts() const
 {
     std::lock_guard<std::mutex> recording(recorder_lock_);
-    return recorder_ ? recorder_->counts() : RecorderCounts{};
+    return recorder_ ? recorder_->counts() : last_counts_;
 }
 
 std::string OutputStage::recording_error() const

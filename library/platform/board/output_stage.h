@@ -97,6 +97,7 @@ public:
     int start_recording(RecorderSettings settings);
     int stop_recording();
     bool recording() const;
+    // What the running recording has done, or the last one when none runs.
     RecorderCounts recording_counts() const;
     std::string recording_error() const;
     // Starts the recording the environment asks for, the first time only.
@@ -133,6 +134,7 @@ private:
     mutable std::mutex recorder_lock_; // held by a field that feeds the recorder, and to end it
     std::unique_ptr<ProgramRecorder> recorder_;
     std::string recorder_error_;
+    RecorderCounts last_counts_;
 };
 
 // The output stage of a board, made on first use.
