@@ -18,6 +18,7 @@
 #include "platform/board/board_memory.h"
 #include "platform/board/gfb_device.h"
 #include "platform/board/sdti_device.h"
+#include "platform/board/system_clock_device.h"
 #include "platform/board/vfx_device.h"
 #include "platform/registry/registry.h"
 #include "platform/testing/board.h"
@@ -358,6 +359,27 @@ TEST(BoardDevices, TheSdtiDeviceReadsItsSettingThroughAToken)
     EXPECT_EQ(settings[0].code, 24u);
     EXPECT_EQ(settings[0].bytes, (std::vector<std::uint8_t>{24, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
     EXPECT_EQ(requests_since(board, mark).size(), 6u);
+}
+
+TEST(BoardDevices, ClosingAClockHandleEndsTheRequestsItArmed)
+{
+    zk::BoardOverride o(zk::manual_board_config());
+    HANDLE h = open_device("\\\\.\\DigiSuiteSystemClock0");
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD word = 0, n = 0;
+    ASSERT_TRUE(DeviceIoControl(h, IOCTL_SYSCLK_REGISTER, nullptr, 0, &word, sizeof word, &n, nullptr));
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_FALSE(DeviceIoControl(h, IOCTL_SYSCLK_ARM, &word, sizeof word, nullptr, 0, nullptr, &ov));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    ASSERT_TRUE(o.board().step_fields(1));
+    CloseHandle(h); // without a disarm: the record must not stay with the clock
+    EXPECT_EQ(std::atomic_ref<ULONG_PTR>(ov.Internal).load(), 995u) << "ended as cancelled";
+    EXPECT_EQ(o.board().time_base()->pending(), 0u) << "nothing armed is left to interrupt";
+    ResetEvent(ov.hEvent);
+    ASSERT_TRUE(o.board().step_fields(2));
+    EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), WAIT_TIMEOUT);
+    CloseHandle(ov.hEvent);
 }
 
 // ---- one installation, two descriptions ----
