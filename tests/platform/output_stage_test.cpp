@@ -95,6 +95,11 @@ TEST_F(OutputStageTest, EachFieldKeepsTheLinesOfItsParity)
     EXPECT_TRUE(lines_are(kept[0].program, 0, a));
     EXPECT_TRUE(lines_are(kept[0].program, 1, b));
     EXPECT_TRUE(lines_are(kept[0].preview, 0, 0u) && lines_are(kept[0].preview, 1, 0u)) << "no mixer: no preview";
+    ASSERT_TRUE(board().step_fields(7));
+    std::vector<long long> fields;
+    for (const zk::OutputFrame& k : stage().kept_frames()) fields.push_back(k.field);
+    EXPECT_EQ(fields, (std::vector<long long>{605, 607, 609})) << "the newest three, oldest first";
+    EXPECT_TRUE(lines_are(stage().kept_frames().back().program, 1, c));
 }
 
 TEST_F(OutputStageTest, ShowsTheAreaAtTheDisplayPositionUpTo720By486)

@@ -250,8 +250,13 @@ void OutputStage::field_ended(long long field, std::uint64_t generation)
         copy_field_rows(preview_, frame_.preview, parity);
         frame_.field = field;
         if (parity == 1 && keep_ > 0) {
-            if (kept_.size() >= keep_) kept_.erase(kept_.begin());
-            kept_.push_back(frame_);
+            // The oldest kept frame's pictures are reused: no allocation per frame.
+            if (kept_.size() >= keep_) {
+                std::rotate(kept_.begin(), kept_.begin() + 1, kept_.end());
+                kept_.back() = frame_;
+            } else {
+                kept_.push_back(frame_);
+            }
         }
         ++fields_;
         schedule_locked(field + 1);
