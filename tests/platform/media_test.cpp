@@ -450,9 +450,11 @@ INSTANTIATE_TEST_SUITE_P(
                                 return std::vector<std::uint8_t>(t.begin(), t.end());
                             }},
                     BadFile{"header_only.avi", zk::kMediaUnreadable, [] { return first_bytes_of_clip(2000); }},
-                    // Found by fuzzing: a 280-byte WAVE file whose tag list claims 2 GB.
+                    // Found by fuzzing: WAVE files whose tag lists claim 2 GB, inside the RIFF chunk or after it.
                     BadFile{"tags_claim_2gb.wav", zk::kMediaUnreadable,
                             [] { return file_bytes(std::string(ZORVIK_SOURCE_DIR) + "/fuzz/corpus/media_open/oom_wav_tag_list_claims_2gb.wav"); }},
+                    BadFile{"tags_after_the_riff_chunk.wav", zk::kMediaUnreadable,
+                            [] { return file_bytes(std::string(ZORVIK_SOURCE_DIR) + "/fuzz/corpus/media_open/oom_wav_tags_after_the_riff_chunk.wav"); }},
                     // A clip of another kind: an image sequence format the library does not take.
                     BadFile{"png_as.avi", zk::kMediaUnreadable,
                             [] {
@@ -576,6 +578,11 @@ INSTANTIATE_TEST_SUITE_P(
                     LayoutCase{"frames_cut_short", std::move(avi_list("movi", 5000).chunk("00dc", 4000, 100)), ""},
                     LayoutCase{"header_past_its_list", std::move(avi_list("hdrl", 20).chunk("avih", 56, 56)),
                                "its 'avih' chunk runs past the end of the list that holds it"},
+                    // Found by fuzzing: FFmpeg reads on after the RIFF chunk's stated end.
+                    LayoutCase{"tags_after_the_riff_chunk",
+                               std::move(Riff{}.fourcc("RIFF").le32(4 + 24).fourcc("WAVE").chunk("fmt ", 16, 16).chunk("LIST", 0x6D666157, 0).fourcc("INFO")),
+                               "its 'INFO' chunk runs past the end of the file"},
+                    LayoutCase{"more_frames_in_another_riff", std::move(avi_list("movi", 4).chunk("RIFF", 100000, 50)), ""},
                     LayoutCase{"odd_chunks_padded", std::move(wave().chunk("note", 3, 4).chunk("data", 2, 2)), ""},
                     LayoutCase{"another_riff_form", std::move(Riff{}.fourcc("RIFF").le32(4).fourcc("RMID")), "not an AVI or WAVE file"},
                     LayoutCase{"too_short", std::move(Riff{}.fourcc("RIFF")), "not an AVI or WAVE file"},

@@ -1,7 +1,6 @@
 // Walking the chunks of a RIFF file. See riff_layout.h.
 #include "platform/media/riff_layout.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace zk {
@@ -50,7 +49,8 @@ bool walk(Walk& w, std::uint64_t at, std::uint64_t end, int depth)
         const std::uint64_t body = at + 8;
         const std::uint64_t body_end = body + size;
         const bool list = is(head, "LIST") && size >= 4 && w.read(body, std::span<std::uint8_t>(head + 8, 4));
-        const bool media = is(head, "data") || is(head, "idx1") || (list && is(head + 8, "movi"));
+        // A large AVI file goes on in further RIFF chunks of frames ("AVIX").
+        const bool media = is(head, "data") || is(head, "idx1") || is(head, "RIFF") || (list && is(head + 8, "movi"));
         if (media) {
             if (body_end > w.file_size) w.ended = true;
         } else if (body_end > end || body_end > w.file_size) {
@@ -74,10 +74,10 @@ bool check_riff_layout(std::uint64_t file_size, const ReadBytesAt& read, std::st
         why = "not an AVI or WAVE file";
         return false;
     }
-    // A file cut short states a longer RIFF chunk than it has: its chunks end with the file.
-    const std::uint64_t riff_end = std::min<std::uint64_t>(8 + static_cast<std::uint64_t>(le32(head + 4)), file_size);
+    // FFmpeg's readers go on reading chunks past the length the RIFF header states, to the end
+    // of the file, so the walk does too.
     Walk w{file_size, read, 0, false, {}};
-    if (walk(w, 12, riff_end, 0)) return true;
+    if (walk(w, 12, file_size, 0)) return true;
     why = w.why;
     return false;
 }

@@ -5,9 +5,11 @@
 // word and allocate for it (a 280-byte file whose tag list claims 2 GB makes them ask for 2 GB),
 // so every chunk is checked first: a header chunk must lie wholly inside the file and inside
 // the list that holds it. The chunks that carry the media (a WAVE file's "data", an AVI file's
-// "movi" list and its "idx1" index) may run past the end: a file cut short keeps the frames and
-// samples it has. Only chunk headers are read, a dozen bytes at a time, so a large file costs
-// no more to check than a small one.
+// "movi" list, its "idx1" index and the further RIFF chunks of a large AVI file) may run past
+// the end: a file cut short keeps the frames and samples it has. FFmpeg reads chunks on past the
+// length the RIFF header states, so the walk goes on to the end of the file too. Only chunk
+// headers are read, a dozen bytes at a time, so a large file costs no more to check than a
+// small one.
 #pragma once
 
 #include <cstdint>
