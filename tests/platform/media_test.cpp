@@ -520,7 +520,7 @@ struct Riff {
     std::vector<std::uint8_t> bytes;
     Riff& fourcc(const char* f)
     {
-        bytes.insert(bytes.end(), f, f + 4);
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(f[i]));
         return *this;
     }
     Riff& le32(std::uint32_t v)
