@@ -264,36 +264,25 @@ template <class T> MediaStatus read_samples(MediaFile::State& s, long long first
 
 MediaStatus open_audio(MediaFile::State& s, MediaInfo& info)
 {
-    const int index = av_find_best_stream(s.format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (index < 0) return {};
+    int index = -1;
+    MediaStatus status = find_stream(s, AVMEDIA_TYPE_AUDIO, "sound", index);
+    if (!status.ok() || index < 0) return status;
     AVStream* st = s.format->streams[index];
     const AVCodecParameters* par = st->codecpar;
     const std::string& name = s.name;
-    if (!readable_codec(par->codec_id))
-        return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + name + ": its sound is " + avcodec_get_name(par->codec_id) +
-                                                   ", which the library does not decode");
     const int channels = par->ch_layout.nb_channels;
     if (par->sample_rate < 1 || par->sample_rate > kMaxMediaSampleRate || channels < 1 || channels > kMaxMediaChannels)
         return ZK_MEDIA_FAIL(kMediaTooLarge, "cannot read " + name + ": its sound states " + std::to_string(par->sample_rate) +
                                                  " samples a second in " + std::to_string(channels) + " channels");
-    if (st->time_base.num <= 0 || st->time_base.den <= 0) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + name + ": it has no time base");
     long long count = 0;
     if (st->duration != AV_NOPTS_VALUE && st->duration > 0) count = av_rescale_q(st->duration, st->time_base, AVRational{1, par->sample_rate});
     else if (s.format->duration > 0) count = av_rescale_q(s.format->duration, AV_TIME_BASE_Q, AVRational{1, par->sample_rate});
     if (static_cast<double>(count) > 86400.0 * par->sample_rate)
         return ZK_MEDIA_FAIL(kMediaTooLarge, "cannot read " + name + ": it claims " + std::to_string(count) + " samples");
 
-    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
-    if (!decoder) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + name + ": this FFmpeg has no decoder for its sound");
-    CodecPtr codec(avcodec_alloc_context3(decoder));
-    if (!codec) return ZK_MEDIA_FAIL(kMediaDecodeFailed, "out of memory opening " + name);
-    int err = avcodec_parameters_to_context(codec.get(), par);
-    if (err >= 0) {
-        codec->thread_count = 1;
-        codec->pkt_timebase = st->time_base;
-        err = avcodec_open2(codec.get(), decoder, nullptr);
-    }
-    if (err < 0) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot decode the sound of " + name + ": " + av_text(err));
+    CodecPtr codec;
+    status = open_decoder(s, index, "sound", codec);
+    if (!status.ok()) return status;
 
     AudioSide& a = s.audio;
     a.index = index;
@@ -303,12 +292,12 @@ MediaStatus open_audio(MediaFile::State& s, MediaInfo& info)
     if (!a.decoded) return ZK_MEDIA_FAIL(kMediaDecodeFailed, "out of memory opening " + name);
 
     // The first samples out of the decoder are sample 0, whatever their timestamp.
-    err = receive(s);
+    const int err = receive(s);
     if (err < 0 && err != AVERROR_EOF) return ZK_MEDIA_FAIL(kMediaDecodeFailed, "cannot decode the sound of " + name + ": " + av_text(err));
     if (err == 0) {
         const AVFrame* f = a.decoded.get();
         a.first_ts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : 0;
-        MediaStatus status = prepare_resampler(s, f);
+        status = prepare_resampler(s, f);
         if (!status.ok()) return status;
         status = place(s, f, true);
         if (!status.ok()) return status;
@@ -323,7 +312,7 @@ MediaStatus open_audio(MediaFile::State& s, MediaInfo& info)
     info.channels = channels;
     info.sample_count = count;
     info.board_sample_count = a.sample_count;
-    info.audio_codec = decoder->name;
+    info.audio_codec = a.codec->codec->name;
     return {};
 }
 

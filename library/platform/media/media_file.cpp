@@ -45,6 +45,42 @@ int feed_decoder(MediaFile::State& s, AVCodecContext* codec, int index, Reader r
     }
 }
 
+MediaStatus find_stream(MediaFile::State& s, AVMediaType type, const char* what, int& index)
+{
+    index = av_find_best_stream(s.format, type, -1, -1, nullptr, 0);
+    if (index < 0 || (s.format->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+        index = -1;
+        return {};
+    }
+    const AVStream* st = s.format->streams[index];
+    const AVCodecID id = st->codecpar->codec_id;
+    if (!readable_codec(id))
+        return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + s.name + ": its " + what + " is " + avcodec_get_name(id) +
+                                                   ", which the library does not decode");
+    if (st->time_base.num <= 0 || st->time_base.den <= 0)
+        return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + s.name + ": its " + what + " has no time base");
+    return {};
+}
+
+MediaStatus open_decoder(MediaFile::State& s, int index, const char* what, CodecPtr& codec)
+{
+    const AVStream* st = s.format->streams[index];
+    const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!decoder) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + s.name + ": this FFmpeg has no decoder for its " + what);
+    codec.reset(avcodec_alloc_context3(decoder));
+    if (!codec) return ZK_MEDIA_FAIL(kMediaDecodeFailed, "out of memory opening " + s.name);
+    int err = avcodec_parameters_to_context(codec.get(), st->codecpar);
+    if (err >= 0) {
+        // One thread: decoding is budgeted on one core, beside the on-air work.
+        codec->thread_count = 1;
+        codec->max_pixels = static_cast<std::int64_t>(kMaxMediaSide) * kMaxMediaSide;
+        codec->pkt_timebase = st->time_base;
+        err = avcodec_open2(codec.get(), decoder, nullptr);
+    }
+    if (err < 0) return ZK_MEDIA_FAIL(kMediaUnreadable, std::string("cannot decode the ") + what + " of " + s.name + ": " + av_text(err));
+    return {};
+}
+
 } // namespace media
 
 namespace {

@@ -268,20 +268,16 @@ MediaStatus convert_rows(MediaFile::State& s, Scaler& sc, int width, int height,
 
 MediaStatus open_video(MediaFile::State& s, MediaInfo& info)
 {
-    const int index = av_find_best_stream(s.format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index < 0) return {};
+    int index = -1;
+    MediaStatus status = find_stream(s, AVMEDIA_TYPE_VIDEO, "video", index);
+    if (!status.ok() || index < 0) return status;
     AVStream* st = s.format->streams[index];
-    if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) return {};
     const AVCodecParameters* par = st->codecpar;
     const std::string& name = s.name;
-    if (!readable_codec(par->codec_id))
-        return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + name + ": its video is " + avcodec_get_name(par->codec_id) +
-                                                   ", which the library does not decode");
     if (par->width < 1 || par->height < 1) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + name + ": it states no picture size");
     if (par->width > kMaxMediaSide || par->height > kMaxMediaSide)
         return ZK_MEDIA_FAIL(kMediaTooLarge, "cannot read " + name + ": its pictures of " + std::to_string(par->width) + " x " +
                                                  std::to_string(par->height) + " are larger than the library takes");
-    if (st->time_base.num <= 0 || st->time_base.den <= 0) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + name + ": it has no time base");
     AVRational rate = st->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) rate = st->r_frame_rate;
     if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) < 1.0 || av_q2d(rate) > 1000.0)
@@ -295,19 +291,9 @@ MediaStatus open_video(MediaFile::State& s, MediaInfo& info)
     if (static_cast<double>(count) > 86400.0 * av_q2d(rate))
         return ZK_MEDIA_FAIL(kMediaTooLarge, "cannot read " + name + ": it claims " + std::to_string(count) + " frames");
 
-    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
-    if (!decoder) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot read " + name + ": this FFmpeg has no decoder for its video");
-    CodecPtr codec(avcodec_alloc_context3(decoder));
-    if (!codec) return ZK_MEDIA_FAIL(kMediaDecodeFailed, "out of memory opening " + name);
-    int err = avcodec_parameters_to_context(codec.get(), par);
-    if (err >= 0) {
-        // One thread: decoding is budgeted on one core, beside the on-air work.
-        codec->thread_count = 1;
-        codec->max_pixels = static_cast<std::int64_t>(kMaxMediaSide) * kMaxMediaSide;
-        codec->pkt_timebase = st->time_base;
-        err = avcodec_open2(codec.get(), decoder, nullptr);
-    }
-    if (err < 0) return ZK_MEDIA_FAIL(kMediaUnreadable, "cannot decode the video of " + name + ": " + av_text(err));
+    CodecPtr codec;
+    status = open_decoder(s, index, "video", codec);
+    if (!status.ok()) return status;
 
     VideoSide& v = s.video;
     v.index = index;
@@ -325,7 +311,7 @@ MediaStatus open_video(MediaFile::State& s, MediaInfo& info)
     // The first frame out of the decoder is frame 0, whatever its timestamp.
     v.next_index = 0;
     long long first = kNoIndex;
-    err = receive(s, first);
+    const int err = receive(s, first);
     if (err < 0) return ZK_MEDIA_FAIL(kMediaDecodeFailed, "cannot decode the first frame of " + name + ": " + av_text(err));
     const AVFrame* f = v.decoded.get();
     v.first_ts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : 0;
@@ -340,7 +326,7 @@ MediaStatus open_video(MediaFile::State& s, MediaInfo& info)
     info.frame_count = count;
     info.field_order = field_order_of(par, v.shown.get());
     info.has_alpha = has_alpha(v.shown->format);
-    info.video_codec = decoder->name;
+    info.video_codec = v.codec->codec->name;
     return {};
 }
 

@@ -124,6 +124,13 @@ namespace media {
 // Whether the library decodes this codec (the codecs of clips and PCM sound).
 bool readable_codec(AVCodecID id);
 
+// The file's main stream of `type`, when it has one the library decodes: its number, -1 when
+// there is none, or a failure that names the file ("its video is vp9, which the library does
+// not decode"). `what` names the kind for the texts ("video", "sound").
+MediaStatus find_stream(MediaFile::State& s, AVMediaType type, const char* what, int& index);
+// Opens the decoder of stream `index` (checked by the caller) on one thread.
+MediaStatus open_decoder(MediaFile::State& s, int index, const char* what, CodecPtr& codec);
+
 // Damaged packets in a row that decoding skips before it gives up.
 constexpr int kMaxBadPackets = 64;
 
