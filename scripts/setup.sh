@@ -15,8 +15,9 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho
   # Latin faces the text tests draw with (DejaVu Sans and Serif with their styles)
   fonts-dejavu-core fonts-dejavu-extra
-  # the program recorder's video output (FFmpeg's libraries), and ffmpeg/ffprobe to look at it
-  libavformat-dev libavcodec-dev libavutil-dev ffmpeg
+  # FFmpeg's libraries (the program recorder's output, reading motion clips and sound), and
+  # ffmpeg/ffprobe to make the motion samples and look at recordings
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   # the converter's user interface, and a virtual display for its screenshots
   qt6-base-dev libgl-dev xvfb xauth
   # the toolkit's own Japanese texts, so standard dialogs (the folder browser) read Japanese

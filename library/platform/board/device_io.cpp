@@ -1,4 +1,4 @@
-// Device handles, the device namespace and the board's video-effects devices.
+// Device handles, the device namespace, and which of the board's devices a name opens.
 #include "platform/board/device_io.h"
 
 #include <algorithm>
@@ -8,9 +8,12 @@
 #include <map>
 #include <mutex>
 
+#include "platform/board/gfb_device.h"
+#include "platform/board/sdti_device.h"
 #include "platform/board/system_clock_device.h"
-#include "platform/testing/devices.h"
+#include "platform/board/vfx_device.h"
 #include "platform/board/virtual_board.h"
+#include "platform/testing/devices.h"
 
 namespace zk {
 namespace {
@@ -42,37 +45,6 @@ struct DeviceHandle final : KernelObject {
 
 // Requests larger than this are journalled by their first bytes only.
 constexpr DWORD kJournalRequestBytes = 4096;
-
-// The video-effects device: answers the option-word request with the board's word.
-class EffectsDevice final : public VirtualDevice {
-public:
-    explicit EffectsDevice(DWORD option_word) : option_word_(option_word) {}
-    BOOL control(DWORD code, const void* in, DWORD inBytes, void* out, DWORD outBytes, DWORD* bytesReturned,
-                 OVERLAPPED*) override
-    {
-        if (code != IOCTL_VFX_GET_PROM_OPTIONS) {
-            SetLastError(ERROR_INVALID_FUNCTION);
-            return FALSE;
-        }
-        if (!in || !out || inBytes < kPromRequestBytes || outBytes < kPromRequestBytes) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        DWORD words[kPromRequestBytes / 4];
-        std::memcpy(words, in, sizeof words);
-        if (words[0] != kPromRequestMagic) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        words[9] = option_word_;
-        std::memcpy(out, words, sizeof words);
-        if (bytesReturned) *bytesReturned = kPromRequestBytes;
-        return TRUE;
-    }
-
-private:
-    DWORD option_word_;
-};
 
 } // namespace
 
@@ -135,10 +107,16 @@ HANDLE CreateFile(const char* name, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD di
         DWORD word;
         if (board->effects_option_word(device, word)) {
             known = true;
-            object = std::make_shared<zk::EffectsDevice>(word);
+            object = zk::open_effects_device(board, device, word);
         } else if (board->has_system_clock(device)) {
             known = true;
             object = zk::open_system_clock(board, device);
+        } else if (board->has_graphics_device(device)) {
+            known = true;
+            object = zk::open_graphics_device(board, device);
+        } else if (board->has_sdti_device(device)) {
+            known = true;
+            object = zk::open_sdti_device(board, device);
         }
     }
     if (!object) {

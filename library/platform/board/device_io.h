@@ -2,9 +2,11 @@
 //
 // A device is a VirtualDevice object answering I/O control codes. Devices come from two
 // places, looked up in this order: those registered by name (register_device, used by other
-// parts of the platform and by tests) and those the current virtual board has, which are its
-// video-effects devices answering the option-word request. Names compare without regard to
-// case. Only device names are served; any other path fails with ERROR_FILE_NOT_FOUND.
+// parts of the platform and by tests) and those the current virtual board has: its
+// video-effects devices (vfx_device.h), system clocks (system_clock_device.h), graphics
+// frame buffers (gfb_device.h) and SDTI control devices (sdti_device.h). Names compare
+// without regard to case. Only device names are served; any other path fails with
+// ERROR_FILE_NOT_FOUND.
 //
 // A device may finish a request later: it answers FALSE with ERROR_IO_PENDING and calls
 // complete_overlapped when done, which sets the caller's event, as a driver does.

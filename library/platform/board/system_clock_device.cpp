@@ -52,6 +52,28 @@ public:
         armed_.push_back({word, ov});
         if (!tick_) schedule_next_locked();
     }
+    // A request armed through a handle that is being closed ends with it, as closing a handle
+    // cancels its pending I/O; nothing keeps a record the caller may free after closing.
+    void cancel(OVERLAPPED* ov)
+    {
+        bool found = false;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            for (auto it = armed_.begin(); it != armed_.end();) {
+                if (it->ov == ov) {
+                    found = true;
+                    it = armed_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            if (armed_.empty() && tick_) {
+                time_->cancel(tick_);
+                tick_ = 0;
+            }
+        }
+        if (found) complete_overlapped(ov, kOperationAborted, 0);
+    }
     void disarm(DWORD word)
     {
         std::vector<OVERLAPPED*> done;
@@ -128,6 +150,15 @@ static_assert(sizeof(std::atomic<DWORD>) == sizeof(DWORD), "the status word is h
 class SystemClockDevice final : public VirtualDevice {
 public:
     explicit SystemClockDevice(std::shared_ptr<SystemClock> clock) : clock_(std::move(clock)) {}
+    ~SystemClockDevice() override
+    {
+        std::vector<OVERLAPPED*> armed;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            armed.swap(armed_);
+        }
+        for (OVERLAPPED* ov : armed) clock_->cancel(ov);
+    }
 
     BOOL control(DWORD code, const void* in, DWORD inBytes, void* out, DWORD outBytes, DWORD* returned,
                  OVERLAPPED* ov) override
@@ -147,6 +178,10 @@ public:
         case IOCTL_SYSCLK_ARM:
             if (!has_word || !clock_->known(word)) return fail(ERROR_INVALID_PARAMETER);
             if (!ov || !ov->hEvent) return fail(ERROR_INVALID_PARAMETER);
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                if (std::find(armed_.begin(), armed_.end(), ov) == armed_.end()) armed_.push_back(ov);
+            }
             clock_->arm(word, ov);
             return fail(ERROR_IO_PENDING);
         case IOCTL_SYSCLK_DISARM:
@@ -173,6 +208,8 @@ private:
     }
 
     std::shared_ptr<SystemClock> clock_;
+    std::mutex lock_;
+    std::vector<OVERLAPPED*> armed_; // the records armed through this handle
 };
 
 } // namespace

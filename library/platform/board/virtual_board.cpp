@@ -36,6 +36,8 @@ BoardConfig BoardConfig::standard()
     c.cardsets.push_back(set);
     c.effects_devices["DigiMixVFX0"] = 0;
     c.system_clocks = {"DigiSuiteSystemClock0"};
+    c.graphics_devices = {"DigiMixGFB0"};
+    c.sdti_devices = {"DigiSuiteSdtiCtl0"};
     return c;
 }
 
@@ -204,13 +206,32 @@ bool VirtualBoard::effects_option_word(const std::string& device, DWORD& word) c
     return false;
 }
 
-bool VirtualBoard::has_system_clock(const std::string& device) const
+namespace {
+
+bool names_device(const std::vector<std::string>& names, const std::string& device)
 {
     const std::string key = device_name_key(device);
-    for (const std::string& name : config_.system_clocks) {
+    for (const std::string& name : names) {
         if (device_name_key(name) == key) return true;
     }
     return false;
+}
+
+} // namespace
+
+bool VirtualBoard::has_system_clock(const std::string& device) const
+{
+    return names_device(config_.system_clocks, device);
+}
+
+bool VirtualBoard::has_graphics_device(const std::string& device) const
+{
+    return names_device(config_.graphics_devices, device);
+}
+
+bool VirtualBoard::has_sdti_device(const std::string& device) const
+{
+    return names_device(config_.sdti_devices, device);
 }
 
 std::shared_ptr<VirtualBoard> current_board()

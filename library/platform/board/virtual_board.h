@@ -59,8 +59,16 @@ struct ZORVIK_API BoardConfig {
     std::map<std::string, DWORD> effects_devices;
     // System-clock devices (field interrupts) by name.
     std::vector<std::string> system_clocks;
+    // Graphics frame-buffer devices by name; the first is the one the board keys over its
+    // output (platform/board/gfb_device.h).
+    std::vector<std::string> graphics_devices;
+    // SDTI control devices by name (platform/board/sdti_device.h).
+    std::vector<std::string> sdti_devices;
 
-    // One cardset with one DigiMix on backplane 0, NTSC, effects device "DigiMixVFX0".
+    // One cardset with one DigiMix on backplane 0, NTSC, effects device "DigiMixVFX0",
+    // graphics device "DigiMixGFB0", system clock "DigiSuiteSystemClock0", and an SDTI board
+    // whose control device is "DigiSuiteSdtiCtl0": the installation the registry's built-in
+    // text describes.
     static BoardConfig standard();
 };
 
@@ -128,6 +136,8 @@ public:
     // The option word of a video-effects device, false when the board has no such device.
     bool effects_option_word(const std::string& device, DWORD& word) const;
     bool has_system_clock(const std::string& device) const;
+    bool has_graphics_device(const std::string& device) const;
+    bool has_sdti_device(const std::string& device) const;
 
     // State of a device shared by every open of it on this board, made on first use.
     template <class T> std::shared_ptr<T> device_state(const std::string& name, const std::function<std::shared_ptr<T>()>& make)

@@ -18,6 +18,19 @@ DWORD_PTR TimeBase::schedule(REFERENCE_TIME at, REFERENCE_TIME period, std::func
     return id;
 }
 
+DWORD_PTR TimeBase::schedule_ahead(REFERENCE_TIME at, std::function<void()> fire)
+{
+    DWORD_PTR id;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        id = next_id_++;
+        // A hint at the first item due at `at` puts the new one just before it.
+        items_.emplace_hint(items_.lower_bound(at), at, Item{id, 0, std::make_shared<std::function<void()>>(std::move(fire))});
+    }
+    schedule_changed();
+    return id;
+}
+
 bool TimeBase::cancel(DWORD_PTR id)
 {
     std::lock_guard<std::mutex> guard(lock_);

@@ -29,6 +29,9 @@ public:
     // Calls `fire` once the time reaches `at` (at once when it already has), then every
     // `period` units after that when `period` > 0. Gives an id for cancel; never 0.
     DWORD_PTR schedule(REFERENCE_TIME at, REFERENCE_TIME period, std::function<void()> fire);
+    // Calls `fire` once at `at`, before everything else that is due at that same time (the
+    // board reads out a field that ends there before the next field's interrupt is raised).
+    DWORD_PTR schedule_ahead(REFERENCE_TIME at, std::function<void()> fire);
     // False when the id is not (or no longer) pending. A callback that is already running
     // finishes; callers guard their own state against a late call.
     bool cancel(DWORD_PTR id);

@@ -329,7 +329,8 @@ const char* RegistryStore::default_text()
 {
     return R"(REGEDIT4
 ; The virtual DigiSuite installation used when ZORVIK_REGISTRY names no file: one DigiMix at
-; device 0 of backplane 0, its devices served by the virtual board.
+; device 0 of backplane 0 and an SDTI board beside it, their devices served by the virtual
+; board (its standard configuration names the same devices).
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Matrox\DigiSuite\DigiMix\Device0]
 "NAME"="DigiMix"
@@ -338,6 +339,14 @@ const char* RegistryStore::default_text()
 "BACKPLANE"=dword:00000000
 "CONNECTOR"=dword:00000000
 "PCISlot"=dword:00000003
+"PCIBus"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\MATROX\DIGISUITE\DIGISUITESDTI\Device0]
+"NAME"="DigiSuiteSDTI"
+"ControlDevice"="DigiSuiteSdtiCtl0"
+"BACKPLANE"=dword:00000000
+"CONNECTOR"=dword:00000001
+"PCISlot"=dword:00000004
 "PCIBus"=dword:00000000
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\MOVIE2\Backplane0\Settings]

@@ -65,7 +65,8 @@ public:
     static std::optional<RegistryStore> parse(std::string_view text, std::string* error = nullptr);
     std::string to_text() const;
 
-    // The store used when no file is named: one DigiMix at device 0 of backplane 0.
+    // The store used when no file is named: one DigiMix at device 0 of backplane 0 and an SDTI
+    // board, the installation of the standard virtual board (BoardConfig::standard()).
     static const char* default_text();
 
     // The canonical lookup form of a path: root spelled out, single separators, lower case.
