@@ -58,7 +58,8 @@ TEST(FrameBuffer, CopiesAreDeepAndEmptySourcesEmptyTheTarget)
     CKrFrameBuffer empty;
     c = empty;
     EXPECT_EQ(c.IsBuffer(), 1);
-    c = c;  // self-assignment keeps nothing strange
+    CKrFrameBuffer& same = c; // self-assignment keeps nothing strange
+    c = same;
     EXPECT_EQ(c.IsBuffer(), 1);
 }
 

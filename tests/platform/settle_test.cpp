@@ -230,7 +230,7 @@ class FieldChain {
 public:
     static constexpr int kWorkers = 40;
 
-    explicit FieldChain(zk::VirtualBoard& board) : board_(board)
+    FieldChain()
     {
         device_ = CreateFile("\\\\.\\DigiSuiteSystemClock0", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -317,7 +317,6 @@ private:
         }
     }
 
-    zk::VirtualBoard& board_;
     HANDLE device_ = INVALID_HANDLE_VALUE;
     DWORD word_ = 0;
     DWORD* status_ = nullptr;
@@ -336,7 +335,7 @@ TEST(ModelChain, FortyWorkersCountEverySettledFieldExactlyOnceInOrder)
     zk::BoardOverride o(zk::manual_board_config());
     const size_t handles = zk::open_handle_count();
     {
-        FieldChain chain(o.board());
+        FieldChain chain;
         ASSERT_TRUE(chain.ok());
         ASSERT_TRUE(o.board().step_fields(kChainFields)) << zk::thread_dump();
         EXPECT_EQ(chain.handled(), kChainFields);
@@ -359,7 +358,7 @@ TEST(ModelChain, FortyWorkersCountEverySettledFieldExactlyOnceInOrder)
 TEST(ModelChain, AWaitThatRunsOutIsNotAField)
 {
     zk::BoardOverride o(zk::manual_board_config());
-    FieldChain chain(o.board());
+    FieldChain chain;
     ASSERT_TRUE(chain.ok());
     ASSERT_TRUE(o.board().step_fields(3));
     EXPECT_EQ(chain.handled(), 3);
