@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "onair/mq_graph.h"
+
+#include "platform/board/board_journal.h"
 #include "platform/board/gfb_device.h"
 
 namespace {
@@ -153,14 +155,26 @@ long CMQGraph::GfbWriteRect(long areaTop, long limitW, long limitH, int fields, 
     const long step = fields == kBothFields ? 1 : 2;
     const auto bytes = static_cast<std::size_t>(w) * 4;
     const auto source_stride = static_cast<std::size_t>(srcW) * 4;
-    for (long r = first; r < h; r += step) {
+    const bool checksum = zk::board_journals_pixels();
+    std::uint32_t sum = 2166136261u;
+    long rows = 0;
+    for (long r = first; r < h; r += step, ++rows) {
         const unsigned char* from = pixels + static_cast<std::size_t>(sy + r) * source_stride + static_cast<std::size_t>(sx) * 4;
         std::uint32_t* to = m_pGfbMemory + (areaTop + dy + r) * kPitch + dx;
-        // One row at a time under the memory's lock: the board reads out what it shows, the
-        // device copies, other threads write, and none of them waits long.
-        std::lock_guard<std::mutex> guard(*m_pGfbLock);
-        std::memcpy(to, from, bytes);
+        {
+            // One row at a time under the memory's lock: the board reads out what it shows,
+            // the device copies, other threads write, and none of them waits long.
+            std::lock_guard<std::mutex> guard(*m_pGfbLock);
+            std::memcpy(to, from, bytes);
+        }
+        if (checksum) sum = zk::pixel_checksum(from, bytes, sum);
     }
+    // What reached the board: the place, the rows and (when asked for) what they held.
+    const std::uint32_t words[6] = {static_cast<std::uint32_t>(areaTop), static_cast<std::uint32_t>(dx),
+                                    static_cast<std::uint32_t>(dy + first), static_cast<std::uint32_t>(w),
+                                    static_cast<std::uint32_t>(rows), checksum ? sum : 0u};
+    zk::journal_on_board(zk::JournalKind::GraphicsWrite, areaTop == 0 ? "GFB front" : "GFB back",
+                         static_cast<std::uint32_t>(fields), words, sizeof words);
     return 0;
 }
 

@@ -416,3 +416,38 @@ TEST_F(GfbGraphTest, WaitFrameGivesUpWhenNoFieldComes)
 }
 
 } // namespace
+
+namespace {
+
+// Writes into the frame buffer's memory reach the journal with their place, their rows and,
+// when asked for, a checksum of what they held: the effects' tests follow pictures by it.
+TEST_F(GfbGraphTest, WritesAreJournalledWithTheirRowsAndPixels)
+{
+    std::vector<std::uint32_t> source(40 * 30, 0xFF336699u);
+    const auto* p = reinterpret_cast<const unsigned char*>(source.data());
+    auto& journal = board().journal();
+    const std::uint64_t mark = journal.mark();
+    ASSERT_EQ(graph->GfbFrWrite_First(p, 40, 30, 0, 0, 20, 12, 100, 10), 0);
+    journal.set_pixel_checksums(true);
+    ASSERT_EQ(graph->GfbBkWrite_Second(p, 40, 30, 0, 0, 20, 12, 100, 11), 0);
+    journal.set_pixel_checksums(false);
+    const auto writes = journal.where([&](const zk::JournalEntry& e) {
+        return e.seq >= mark && e.kind == zk::JournalKind::GraphicsWrite;
+    });
+    ASSERT_EQ(writes.size(), 2u) << journal.dump();
+    auto words = [](const zk::JournalEntry& e) {
+        std::vector<std::uint32_t> w(e.bytes.size() / 4);
+        std::memcpy(w.data(), e.bytes.data(), w.size() * 4);
+        return w;
+    };
+    EXPECT_EQ(writes[0].target, "GFB front");
+    EXPECT_EQ(writes[0].code, 1u) << "first field";
+    EXPECT_EQ(words(writes[0]), (std::vector<std::uint32_t>{0, 100, 11, 20, 6, 0})) << "odd lines from 11, no sum";
+    EXPECT_EQ(writes[1].target, "GFB back");
+    EXPECT_EQ(writes[1].code, 2u) << "second field";
+    std::uint32_t sum = 2166136261u;
+    for (int r = 0; r < 6; ++r) sum = zk::pixel_checksum(source.data(), 20 * 4, sum);
+    EXPECT_EQ(words(writes[1]), (std::vector<std::uint32_t>{684, 100, 12, 20, 6, sum})) << "even lines from 12";
+}
+
+} // namespace

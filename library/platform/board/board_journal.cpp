@@ -23,6 +23,8 @@ const char* journal_kind_name(JournalKind kind)
         return "register";
     case JournalKind::Note:
         return "note";
+    case JournalKind::GraphicsWrite:
+        return "gfb-write";
     }
     return "?";
 }
@@ -129,6 +131,17 @@ std::string BoardJournal::dump() const
         out += '\n';
     }
     return out;
+}
+
+std::uint32_t pixel_checksum(const void* bytes, size_t size, std::uint32_t seed)
+{
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    std::uint32_t h = seed;
+    for (size_t i = 0; i < size; ++i) {
+        h ^= p[i];
+        h *= 16777619u;
+    }
+    return h;
 }
 
 } // namespace zk

@@ -10,6 +10,7 @@
 // host running for hours does not grow without bound; tests of long runs read it as they go.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -28,6 +29,9 @@ enum class JournalKind : int {
     StateChange,   // a filter or unit changed state (run, pause, stop, freeze, connect...)
     Register,      // a register write of a board device: code = register, bytes = value
     Note,          // anything else worth seeing in the dump
+    GraphicsWrite, // rows written into the graphics frame buffer's memory by the host:
+                   // code = fields (1 first, 2 second, 0 both), bytes = the words
+                   // {area top line, x, y, width, rows written, checksum of the pixels or 0}
 };
 
 ZORVIK_API const char* journal_kind_name(JournalKind kind);
@@ -46,6 +50,11 @@ struct JournalEntry {
 class ZORVIK_API BoardJournal {
 public:
     explicit BoardJournal(size_t capacity = size_t{1} << 21) : capacity_(capacity) {}
+
+    // Whether writes of pixels carry a checksum of what was written (off by default: it costs
+    // a pass over the pixels; tests that follow pictures field by field turn it on).
+    void set_pixel_checksums(bool on) { pixel_checksums_.store(on); }
+    bool pixel_checksums() const { return pixel_checksums_.load(); }
 
     // Appends, stamping the sequence number; gives it.
     std::uint64_t record(JournalEntry entry);
@@ -71,6 +80,17 @@ private:
     size_t capacity_;
     size_t dropped_ = 0;
     std::uint64_t next_seq_ = 1;
+    std::atomic<bool> pixel_checksums_{false};
 };
+
+// For the classes above the board that may not name it (the on-air graph): append to the
+// current board's journal, stamped with its field; whether it wants pixel checksums.
+ZORVIK_API std::uint64_t journal_on_board(JournalKind kind, std::string target, std::uint32_t code, const void* bytes,
+                                          size_t size, std::string text = {});
+ZORVIK_API bool board_journals_pixels();
+
+// The checksum journalled for written pixels: FNV-1a over the bytes, 32 bits, carried on from
+// `seed` so several rows make one sum.
+ZORVIK_API std::uint32_t pixel_checksum(const void* bytes, size_t size, std::uint32_t seed = 2166136261u);
 
 } // namespace zk

@@ -263,4 +263,15 @@ BoardOverride::~BoardOverride()
     install_board(previous_);
 }
 
+std::uint64_t journal_on_board(JournalKind kind, std::string target, std::uint32_t code, const void* bytes, size_t size,
+                               std::string text)
+{
+    return current_board()->log(kind, std::move(target), code, bytes, size, std::move(text));
+}
+
+bool board_journals_pixels()
+{
+    return current_board()->journal().pixel_checksums();
+}
+
 } // namespace zk
