@@ -114,125 +114,121 @@ const zk::fx::ClockRecord* CKrTimer::record(int id) const
     return CheckTmID(id) ? nullptr : &m_Clock[static_cast<std::size_t>(id)];
 }
 
-void CKrTimer::TmClear(int id)
+template <class Change>
+void CKrTimer::change(int id, Change&& op)
 {
     std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) *r = zk::fx::ClockRecord{};
+    if (zk::fx::ClockRecord* r = record(id)) op(*r);
+}
+
+template <class Get>
+auto CKrTimer::read(int id, Get&& get) const
+{
+    std::lock_guard<std::mutex> guard(m_Lock);
+    const zk::fx::ClockRecord* r = record(id);
+    return r ? get(*r) : decltype(get(*r)){};
+}
+
+void CKrTimer::TmClear(int id)
+{
+    change(id, [](zk::fx::ClockRecord& r) { r = zk::fx::ClockRecord{}; });
 }
 
 void CKrTimer::TmStart(int id)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) r->started = 1;
+    change(id, [](zk::fx::ClockRecord& r) { r.started = 1; });
 }
 
 void CKrTimer::TmStop(int id)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) r->started = 0;
+    change(id, [](zk::fx::ClockRecord& r) { r.started = 0; });
 }
 
 void CKrTimer::TmSet(int id, CKrTm value)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) r->value = value;
+    change(id, [&](zk::fx::ClockRecord& r) { r.value = value; });
 }
 
 void CKrTimer::TmAdd(int id, CKrTm value)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) r->value += value;
+    change(id, [&](zk::fx::ClockRecord& r) { r.value += value; });
 }
 
 void CKrTimer::TmDec(int id, CKrTm value)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) zk::fx::clock_decrease(r->value, value);
+    change(id, [&](zk::fx::ClockRecord& r) { zk::fx::clock_decrease(r.value, value); });
 }
 
 void CKrTimer::TmSync(int id, int source)
 {
+    // Under one hold of the lock, so that no tick comes between the reading and the copy.
     std::lock_guard<std::mutex> guard(m_Lock);
-    auto* r = record(id);
-    const auto* from = record(source);
+    zk::fx::ClockRecord* r = record(id);
+    const zk::fx::ClockRecord* from = record(source);
     if (r && from) r->value = from->value;
 }
 
 void CKrTimer::SetCountUp(int id)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) r->count_mode = 0;
+    change(id, [](zk::fx::ClockRecord& r) { r.count_mode = 0; });
 }
 
 void CKrTimer::SetCountDown(int id)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) r->count_mode = 1;
+    change(id, [](zk::fx::ClockRecord& r) { r.count_mode = 1; });
 }
 
 void CKrTimer::SetStopMode(int id, CKrTm stop)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) {
-        r->stop_mode = 1;
-        r->stop_time = stop;
-    }
+    change(id, [&](zk::fx::ClockRecord& r) {
+        r.stop_mode = 1;
+        r.stop_time = stop;
+    });
 }
 
 void CKrTimer::ResetStopMode(int id)
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (auto* r = record(id)) {
-        r->stop_mode = 0;
-        r->stop_time = CKrTm();
-    }
+    change(id, [](zk::fx::ClockRecord& r) {
+        r.stop_mode = 0;
+        r.stop_time = CKrTm();
+    });
 }
 
 CKrTm* CKrTimer::GetTmPtr(int id)
 {
-    auto* r = record(id);
+    zk::fx::ClockRecord* r = record(id);
     return r ? &r->value : nullptr;
 }
 
 CKrTm CKrTimer::GetTm(int id) const
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    const auto* r = record(id);
-    return r ? r->value : CKrTm();
+    return read(id, [](const zk::fx::ClockRecord& r) { return r.value; });
 }
 
 long CKrTimer::GetStrat(int id) const
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    const auto* r = record(id);
-    return r ? r->started : 0;
+    return read(id, [](const zk::fx::ClockRecord& r) { return r.started; });
 }
 
 long CKrTimer::GetCountMode(int id) const
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    const auto* r = record(id);
-    return r ? r->count_mode : 0;
+    return read(id, [](const zk::fx::ClockRecord& r) { return r.count_mode; });
 }
 
 long CKrTimer::GetStopMode(int id) const
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    const auto* r = record(id);
-    return r ? r->stop_mode : 0;
+    return read(id, [](const zk::fx::ClockRecord& r) { return r.stop_mode; });
 }
 
 CKrTm* CKrTimer::GetStopTmPtr(int id)
 {
-    auto* r = record(id);
+    zk::fx::ClockRecord* r = record(id);
     return r ? &r->stop_time : nullptr;
 }
 
 CKrTm CKrTimer::GetStopTm(int id) const
 {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    const auto* r = record(id);
-    return r ? r->stop_time : CKrTm();
+    return read(id, [](const zk::fx::ClockRecord& r) { return r.stop_time; });
 }
 
 HANDLE CKrTimer::GetEvent(int id) const

@@ -79,6 +79,11 @@ private:
     std::uint32_t read_clock() const;
     zk::fx::ClockRecord* record(int id);
     const zk::fx::ClockRecord* record(int id) const;
+    // One record changed, or read, under the lock; nothing (a zero value) for a bad number.
+    template <class Change>
+    void change(int id, Change&& op);
+    template <class Get>
+    auto read(int id, Get&& get) const;
 
     std::atomic<CMQGraph*> m_pGraph{nullptr};
     zk::OwnedThread m_Thread;

@@ -1,16 +1,15 @@
 // Shared set-up of the effect controllers' tests: a board on a hand-stepped clock with the
 // registry's built-in installation and an effects graph built on it (its graphics device
-// mapped), pixel checksums in the journal, a harness that plays the on-air control's vertical-sync thread for the controllers under test,
+// mapped), pixel checksums in the journal (the vertical-sync thread is played by
+// zt::FieldHarness, onair/gfb_fixture.h, with the controllers' per-field calls as its step),
 // the texts reported through the library's message sink, and the field writes the journal
 // holds next to the ones the rules call for.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -22,58 +21,9 @@
 #include "framebuffer/kr_frame_buffer.h"
 #include "onair/gfb_fixture.h"
 #include "onair/mq_graph.h"
-#include "onair/vsync_client.h"
 #include "platform/board/board_journal.h"
-#include "support/library_thread.h"
 
 namespace zt {
-
-// The vertical-sync thread as the on-air control runs it: the field interrupt's handler
-// publishes the field to the graph and wakes a thread that hands the field number to the
-// controllers under test.
-class EffectVSync final : public CVSyncClient {
-public:
-    using Step = std::function<void(unsigned long field)>;
-
-    EffectVSync(CMQGraph& graph, Step step) : graph_(graph), step_(std::move(step))
-    {
-        event_ = CreateEvent(nullptr, FALSE, FALSE, nullptr);
-        thread_ = std::make_unique<LibraryThread>([this] { run(); });
-        HRESULT hr = S_OK;
-        Open("\\\\.\\DigiSuiteSystemClock0", &hr);
-        ok_ = SUCCEEDED(hr) && IsOpen();
-        SetEnabled(TRUE);
-    }
-    ~EffectVSync() override
-    {
-        Close(); // no field handler runs after this
-        quit_ = true;
-        SetEvent(event_);
-        thread_.reset();
-        CloseHandle(event_);
-    }
-    bool ok() const { return ok_; }
-    void ProcessField(DWORD) override
-    {
-        graph_.SetFieldNumber(GetFieldIndicator());
-        SetEvent(event_);
-    }
-
-private:
-    void run()
-    {
-        while (WaitForSingleObject(event_, INFINITE) == WAIT_OBJECT_0 && !quit_.load()) {
-            step_(static_cast<unsigned long>(graph_.GetFieldNumber()));
-        }
-    }
-
-    CMQGraph& graph_;
-    Step step_;
-    HANDLE event_ = nullptr;
-    std::atomic<bool> quit_{false};
-    bool ok_ = false;
-    std::unique_ptr<LibraryThread> thread_;
-};
 
 // Every text reported through the library's message sink while it lives.
 class MessageLog {

@@ -226,7 +226,7 @@ protected:
         if (HasFatalFailure()) return;
         anime = std::make_unique<CKrAnimeCtr>();
         ASSERT_EQ(anime->Initial(rig->graph.get(), &banks), 1);
-        vsync = std::make_unique<zt::EffectVSync>(*rig->graph, [this](unsigned long f) { anime->AnimeEventSet(f); });
+        vsync = std::make_unique<zt::FieldHarness>(*rig->graph, [this](unsigned long f) { anime->AnimeEventSet(f); });
         ASSERT_TRUE(vsync->ok());
     }
     void TearDown() override
@@ -254,7 +254,7 @@ protected:
 
     CKrGfb banks;
     std::unique_ptr<CKrAnimeCtr> anime;
-    std::unique_ptr<zt::EffectVSync> vsync;
+    std::unique_ptr<zt::FieldHarness> vsync;
 };
 
 struct Timing {
@@ -502,7 +502,7 @@ TEST_F(AnimeOnAir, DestroyedWhilePlayingLeavesNoThreadBehind)
     {
         CKrAnimeCtr local;
         local.Initial(rig->graph.get(), &banks);
-        zt::EffectVSync driver(*rig->graph, [&](unsigned long f) { local.AnimeEventSet(f); });
+        zt::FieldHarness driver(*rig->graph, [&](unsigned long f) { local.AnimeEventSet(f); });
         std::string pattern = ZORVIK_SAMPLES "/anime/spin%03d.tga";
         for (int no : {0, 9, 31}) {
             ASSERT_EQ(local.CAnimeSet1(no, 3, 0, POINT{0, 0}, 40, 40, 0, POINT{no * 10, 0}), 1);

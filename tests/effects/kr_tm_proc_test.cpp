@@ -166,7 +166,7 @@ protected:
         start_field = board().current_field();
         proc = std::make_unique<CKrTmProc>();
         ASSERT_EQ(proc->Initial(rig->graph.get()), 0);
-        vsync = std::make_unique<zt::EffectVSync>(*rig->graph, [this](unsigned long f) { proc->TimerEventSet(f); });
+        vsync = std::make_unique<zt::FieldHarness>(*rig->graph, [this](unsigned long f) { proc->TimerEventSet(f); });
         ASSERT_TRUE(vsync->ok());
     }
     void TearDown() override
@@ -206,7 +206,7 @@ protected:
     long long start_field = 0;
     Digits digits;
     std::unique_ptr<CKrTmProc> proc;
-    std::unique_ptr<zt::EffectVSync> vsync;
+    std::unique_ptr<zt::FieldHarness> vsync;
 };
 
 struct ClockCase {
@@ -414,7 +414,7 @@ TEST_F(ClockOnAir, DestroyedWhileRunningLeavesNoThreadBehind)
     {
         CKrTmProc local;
         ASSERT_EQ(local.Initial(rig->graph.get()), 0);
-        zt::EffectVSync driver(*rig->graph, [&](unsigned long f) { local.TimerEventSet(f); });
+        zt::FieldHarness driver(*rig->graph, [&](unsigned long f) { local.TimerEventSet(f); });
         for (int c = 0; c < kClocks; ++c) {
             ASSERT_EQ(local.SetTimerData(c, clock_path(), c % 2, 10, 100 * c), 0);
             ASSERT_EQ(local.DispTmOn(c), 0);
