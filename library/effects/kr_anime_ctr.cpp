@@ -37,7 +37,6 @@ struct AnimeSlot {
     std::atomic<long> enabled{0};
     std::atomic<long> running{0};
     std::atomic<long> fields{0};        // fields seen by the player
-    std::atomic<unsigned long> field{0}; // the last field number handed over
 
     CKrFrameBuffer strip;
     std::mutex strip_lock; // one field write, or one composite into the strip
@@ -60,7 +59,6 @@ struct AnimeSlot {
         enabled = 0;
         running = 0;
         fields = 0;
-        field = 0;
         number = -1;
     }
 };
@@ -252,7 +250,6 @@ int CKrAnimeCtr::CAnimeSet2(int no, int passes, int delay, int hold, int stopAtO
     s->hold = hold;
     s->stop_at_once = stopAtOnce;
     s->fields = 0;
-    s->field = 0;
     s->start_requested = 1;
     return 1;
 }
@@ -268,7 +265,6 @@ int CKrAnimeCtr::CAnimeStart()
                                                s.passes, s.delay, s.hold, s.stop_at_once != 0);
         s.state = zk::fx::start_player(s.params);
         s.fields = 0;
-        s.field = 0;
         s.enabled = 1;
         s.running = 1;
         const bool ok = s.worker.start([this, no](unsigned long field) { return CAnimeWatchProc(no, field) != FALSE; },
@@ -347,7 +343,6 @@ void CKrAnimeCtr::AnimeEventSet(unsigned long field)
     for (int no = 0; no < kSlots; ++no) {
         AnimeSlot& s = m_pSlot[no];
         if (s.running.load() == 0) continue;
-        s.field = field;
         s.worker.post(field);
         any = true;
     }

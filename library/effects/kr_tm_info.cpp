@@ -153,7 +153,6 @@ bool CKrTmInfo::WriteField(unsigned long field)
 int CKrTmInfo::TimerEventSet(unsigned long field)
 {
     if (m_bSetup.load() == 0 || m_bDisp.load() == 0 || m_bFrameReady.load() == 0) return 0;
-    m_dwField = field;
     m_Writer.post(field);
     return 1;
 }

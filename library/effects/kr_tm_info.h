@@ -106,7 +106,6 @@ private:
     bool m_bFresh = false;  // the face was composed after the last field written
     int m_nWritten = 0;     // bit 0 first field, bit 1 second field, of the face going out
     CMQGraph* m_pGraph = nullptr;
-    std::atomic<unsigned long> m_dwField{0};
 
     HANDLE m_hClockEvent = nullptr; // the clock's, borrowed
     HANDLE m_hQuit = nullptr;       // wakes the drawing thread to end
