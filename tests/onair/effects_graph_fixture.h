@@ -108,6 +108,13 @@ inline std::vector<std::uint8_t> le_words(std::initializer_list<std::uint32_t> l
     return out;
 }
 
+template <class Record> std::vector<std::uint8_t> bytes_of(const Record& r)
+{
+    std::vector<std::uint8_t> out(sizeof r);
+    std::memcpy(out.data(), &r, sizeof r);
+    return out;
+}
+
 // A crosspoint packet as the journal keeps it: the source's low byte (0x50 for {1C230750}, 0
 // for the empty source) and the payload's input.
 struct Selection {
