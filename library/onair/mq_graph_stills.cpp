@@ -7,7 +7,9 @@
 // an odd size grows by one where the source has it and shrinks by one where it does not, and a
 // destination is lowered to even and cut to the store. An origin left of or above a picture
 // cuts the rectangle there and moves its other side with it, so a still placed partly off
-// the store shows its visible part where it belongs.
+// the store shows its visible part where it belongs (a cut at the store's left edge may then
+// start on an odd column of the source: moving the picture by a pixel to avoid that would
+// put it where it was not asked to be).
 #include <algorithm>
 #include <cstdint>
 
