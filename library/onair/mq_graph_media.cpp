@@ -479,6 +479,9 @@ long CMQGraph::GenieStop()
 long CMQGraph::GenieWaitForCompletion()
 {
     if (!m_bBuilt.load() || !m_pMediaEvent) return -1;
+    // The transport thread is kept off the events while this thread waits for them, or it
+    // could take the completion this wait is for.
+    ResetEvent(m_hActiveEvent);
     LONG code = 0;
     const HRESULT hr = m_pMediaEvent->WaitForCompletion(static_cast<LONG>(kCompletionMs), &code);
     if (FAILED(hr)) {
