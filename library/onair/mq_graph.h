@@ -62,7 +62,7 @@
 
 namespace zk::graph {
 struct Parts;
-struct Slot;
+enum class Config : int;
 } // namespace zk::graph
 
 // The keyframe records whose layouts the effects fill (declared with the effects).
@@ -379,7 +379,7 @@ protected:
     int m_bSdti = 0;
     int m_bGenie = 0;
 
-    // Hardware flags, audio mode, layer state.
+    // The audio mode, and how many filter warnings were swallowed.
     std::atomic<int> m_nAudioMode{0};
     std::atomic<long> m_nWarnings{0};
 
@@ -410,7 +410,7 @@ private:
     long SetFileName(int which, const char* name);
     long ReconnectVideo(int which);
     long ReconnectAudio(int which);
-    long TearDown(int config);
+    long TearDown(zk::graph::Config config);
     long BuildTelopGenie();
     long SelectGenieLine(int line);
     long BuildMotion(long line, bool telop);

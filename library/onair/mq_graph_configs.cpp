@@ -71,28 +71,28 @@ long CMQGraph::BilGraph_TelopNormal()
     if (p.telop) return 0;
     Build b(*this, Config::telop);
     HRESULT hr;
-    auto unit = [&](long result) { hr = result; return SUCCEEDED(hr); };
+    auto ok = [&](long result) { hr = result; return SUCCEEDED(hr); };
 
     // 1. The filters.
-    if (!unit(b.add(p.input_select, CLSID_DigiMixInputSelect, "ErrAddFilter DigiMixInputSelect"))) return hr;
-    if (!unit(AddFiestaUnit(0))) return hr;
+    if (!ok(b.add(p.input_select, CLSID_DigiMixInputSelect, "ErrAddFilter DigiMixInputSelect"))) return hr;
+    if (!ok(AddFiestaUnit(0))) return hr;
     SDI_Captuer_End();
-    if (!unit(b.add(p.input_select2, CLSID_SecondInputSelect, "ErrAddFilter InputSelect2"))) return hr;
-    if (!unit(b.add(p.bus_input, CLSID_Movie2BusInput, "ErrAddFilter M2BusInput"))) return hr;
-    if (!unit(b.add(p.key_combiner[0], CLSID_VideoKeyCombiner0, "ErrAddFilter VideoKeyCombiner0"))) return hr;
-    if (!unit(b.add(p.alpha_key, CLSID_AlphaKeyRenderer, "ErrAddFilter GfxAlphaKeyRenderer"))) return hr;
-    if (!unit(AddFiestaUnit(1)) || !unit(AddFiestaUnit(2))) return hr;
-    if (!unit(b.add(p.key_combiner[3], CLSID_VideoKeyCombiner3, "ErrAddFilter VideoKeyCombiner3"))) return hr;
-    if (!unit(AddWipeUnit(0))) return hr;
-    if (!unit(AddFiestaUnit(3)) || !unit(AddFiestaUnit(4))) return hr;
-    if (!unit(b.add(p.key_combiner[4], CLSID_VideoKeyCombiner4, "ErrAddFilter VideoKeyCombiner4"))) return hr;
-    if (!unit(AddWipeUnit(1))) return hr;
-    if (!unit(b.add(p.processor[0], CLSID_PriorityProcessor0, "ErrAddFilter PriorityProcessor0"))) return hr;
-    if (!unit(b.add(p.processor[1], CLSID_PriorityProcessor1, "ErrAddFilter PriorityProcessor1"))) return hr;
-    if (!unit(b.add(p.fx_a, CLSID_FxOutputASelect, "ErrAddFilter FxOutASelect"))) return hr;
-    if (!unit(b.add(p.main_out, CLSID_MainOutputSelect, "ErrAddFilter MainOutSelect"))) return hr;
-    if (!unit(b.add(p.alpha_out, CLSID_AlphaOutputSelect, "ErrAddFilter AlphaOutSelect"))) return hr;
-    if (!unit(b.add(p.preview_out, CLSID_PreviewOutputSelect, "ErrAddFilter PreviewOutSelect"))) return hr;
+    if (!ok(b.add(p.input_select2, CLSID_SecondInputSelect, "ErrAddFilter InputSelect2"))) return hr;
+    if (!ok(b.add(p.bus_input, CLSID_Movie2BusInput, "ErrAddFilter M2BusInput"))) return hr;
+    if (!ok(b.add(p.key_combiner[0], CLSID_VideoKeyCombiner0, "ErrAddFilter VideoKeyCombiner0"))) return hr;
+    if (!ok(b.add(p.alpha_key, CLSID_AlphaKeyRenderer, "ErrAddFilter GfxAlphaKeyRenderer"))) return hr;
+    if (!ok(AddFiestaUnit(1)) || !ok(AddFiestaUnit(2))) return hr;
+    if (!ok(b.add(p.key_combiner[3], CLSID_VideoKeyCombiner3, "ErrAddFilter VideoKeyCombiner3"))) return hr;
+    if (!ok(AddWipeUnit(0))) return hr;
+    if (!ok(AddFiestaUnit(3)) || !ok(AddFiestaUnit(4))) return hr;
+    if (!ok(b.add(p.key_combiner[4], CLSID_VideoKeyCombiner4, "ErrAddFilter VideoKeyCombiner4"))) return hr;
+    if (!ok(AddWipeUnit(1))) return hr;
+    if (!ok(b.add(p.processor[0], CLSID_PriorityProcessor0, "ErrAddFilter PriorityProcessor0"))) return hr;
+    if (!ok(b.add(p.processor[1], CLSID_PriorityProcessor1, "ErrAddFilter PriorityProcessor1"))) return hr;
+    if (!ok(b.add(p.fx_a, CLSID_FxOutputASelect, "ErrAddFilter FxOutASelect"))) return hr;
+    if (!ok(b.add(p.main_out, CLSID_MainOutputSelect, "ErrAddFilter MainOutSelect"))) return hr;
+    if (!ok(b.add(p.alpha_out, CLSID_AlphaOutputSelect, "ErrAddFilter AlphaOutSelect"))) return hr;
+    if (!ok(b.add(p.preview_out, CLSID_PreviewOutputSelect, "ErrAddFilter PreviewOutSelect"))) return hr;
 
     // 2. The live input channel 0 shows.
     hr = SetVideoInput(p.input_select.filter.get(), p.live_input >= 0 ? p.live_input : 0);
@@ -100,39 +100,39 @@ long CMQGraph::BilGraph_TelopNormal()
 
     // 3. The hardware connections.
     for (int hw : kTelopConnections) {
-        if (!unit(b.connection(hw))) return hr;
+        if (!ok(b.connection(hw))) return hr;
     }
 
     // 4. Background generator 2, off.
-    if (!unit(b.add(p.bgen2, CLSID_BackgroundGenerator2, "ErrAddFilter BGen2"))) return hr;
-    if (!unit(b.add(p.bgen2_source, CLSID_DirectDataSource, "ErrAddFilter BGen2Source"))) return hr;
-    if (!unit(b.connect(p.bgen2_source, nullptr, p.bgen2, "Background In", "BGen2Source to BGen2"))) return hr;
-    if (!unit(b.control(p.bgen2_source, p.bgen2_control, "BGen2Ctrl"))) return hr;
-    if (!unit(b.begin(p.bgen2_control.get(), "BGen2Ctrl"))) return hr;
-    if (!unit(b.send(p.bgen2_control.get(), {0, 0, 0, 0, 0x80, 0x80, 0, 0}, "BGen2Ctrl"))) return hr;
+    if (!ok(b.add(p.bgen2, CLSID_BackgroundGenerator2, "ErrAddFilter BGen2"))) return hr;
+    if (!ok(b.add(p.bgen2_source, CLSID_DirectDataSource, "ErrAddFilter BGen2Source"))) return hr;
+    if (!ok(b.connect(p.bgen2_source, nullptr, p.bgen2, "Background In", "BGen2Source to BGen2"))) return hr;
+    if (!ok(b.control(p.bgen2_source, p.bgen2_control, "BGen2Ctrl"))) return hr;
+    if (!ok(b.begin(p.bgen2_control.get(), "BGen2Ctrl"))) return hr;
+    if (!ok(b.send(p.bgen2_control.get(), {0, 0, 0, 0, 0x80, 0x80, 0, 0}, "BGen2Ctrl"))) return hr;
 
     // 5. The connections.
     using namespace zk::graph;
-    if (!unit(b.connect(p.input_select, "Video Out", p.fiesta[0].renderer, "Video In", "InputSel to Fiesta0"))) return hr;
-    if (!unit(b.connect(p.input_select2, "Video Out", p.bus_input, "I0 In", "InputSel2 to M2BIn"))) return hr;
-    if (!unit(b.connect(p.bus_input, "I0 Out", p.key_combiner[0], "Video In", "M2BIn to VidKeyComb0"))) return hr;
-    if (!unit(b.connect(p.processor[1], "Video Out", p.fx_a, "Video In", "PP1 to FxOutA"))) return hr;
-    if (!unit(b.connect(p.processor[1], "Key Out", p.alpha_out, "Video In", "PP1 to AlphaOut"))) return hr;
+    if (!ok(b.connect(p.input_select, "Video Out", p.fiesta[0].renderer, "Video In", "InputSel to Fiesta0"))) return hr;
+    if (!ok(b.connect(p.input_select2, "Video Out", p.bus_input, "I0 In", "InputSel2 to M2BIn"))) return hr;
+    if (!ok(b.connect(p.bus_input, "I0 Out", p.key_combiner[0], "Video In", "M2BIn to VidKeyComb0"))) return hr;
+    if (!ok(b.connect(p.processor[1], "Video Out", p.fx_a, "Video In", "PP1 to FxOutA"))) return hr;
+    if (!ok(b.connect(p.processor[1], "Key Out", p.alpha_out, "Video In", "PP1 to AlphaOut"))) return hr;
     static const char* const kLayers[3] = {"Layer 1", "Layer 2", "Layer 3"};
     for (int pp = 0; pp < 2; ++pp) {
         for (int l = 0; l < 3; ++l) {
             const int hw = kHwLayer + 3 * pp + l;
-            if (!unit(b.connect(p.hw[static_cast<size_t>(hw)].slot, nullptr, p.processor[static_cast<size_t>(pp)],
+            if (!ok(b.connect(p.hw[static_cast<size_t>(hw)].slot, nullptr, p.processor[static_cast<size_t>(pp)],
                                 kLayers[l], "HwConn_" + hw_name(hw) + " to PP" + std::to_string(pp))))
                 return hr;
         }
     }
-    if (!unit(b.connect(p.hw[kHwMainOut].slot, nullptr, p.main_out, "Video In", "HwConn_MainOut to MainOut"))) return hr;
-    if (!unit(b.connect(p.hw[kHwPreOut].slot, nullptr, p.preview_out, "Video In", "HwConn_PreOut to PreOut"))) return hr;
+    if (!ok(b.connect(p.hw[kHwMainOut].slot, nullptr, p.main_out, "Video In", "HwConn_MainOut to MainOut"))) return hr;
+    if (!ok(b.connect(p.hw[kHwPreOut].slot, nullptr, p.preview_out, "Video In", "HwConn_PreOut to PreOut"))) return hr;
     for (int c = 0; c < 4; ++c) {
         const int hw = kHwFiestaIn + c;
         const std::string name = hw_name(hw);
-        if (!unit(b.connect(p.hw[static_cast<size_t>(hw)].slot, nullptr, p.fiesta[static_cast<size_t>(c + 1)].renderer,
+        if (!ok(b.connect(p.hw[static_cast<size_t>(hw)].slot, nullptr, p.fiesta[static_cast<size_t>(c + 1)].renderer,
                             "Video In", "HwConn_" + name + " to " + name)))
             return hr;
     }
@@ -143,46 +143,46 @@ long CMQGraph::BilGraph_TelopNormal()
     };
     for (const KeyStep& k : {KeyStep{kHwKeyKey3, 3, "Key In"}, KeyStep{kHwKeyKey4, 4, "Key In"},
                              KeyStep{kHwKeyVideo3, 3, "Video In"}, KeyStep{kHwKeyVideo4, 4, "Video In"}}) {
-        if (!unit(b.connect(p.hw[static_cast<size_t>(k.hw)].slot, nullptr, p.key_combiner[static_cast<size_t>(k.combiner)],
+        if (!ok(b.connect(p.hw[static_cast<size_t>(k.hw)].slot, nullptr, p.key_combiner[static_cast<size_t>(k.combiner)],
                             k.pin, "HwConn_" + hw_name(k.hw) + " to VidKeyComb" + std::to_string(k.combiner))))
             return hr;
     }
     for (int w = 0; w < 2; ++w) {
-        if (!unit(b.connect(p.hw[static_cast<size_t>(kHwWipe + w)].slot, nullptr, p.wipe[static_cast<size_t>(w)].renderer,
+        if (!ok(b.connect(p.hw[static_cast<size_t>(kHwWipe + w)].slot, nullptr, p.wipe[static_cast<size_t>(w)].renderer,
                             "Video In", "HwConn_Wipe" + std::to_string(w) + " to WipeRenderer" + std::to_string(w))))
             return hr;
     }
 
     // 6. Data begun on every connection, then each one's crosspoint, then the layer mode.
     for (int hw : kTelopConnections) {
-        if (!unit(b.begin_connection(hw))) return hr;
+        if (!ok(b.begin_connection(hw))) return hr;
     }
     for (int hw : kTelopConnections) {
-        if (!unit(b.select(hw, telop_selection(hw), hw_name(hw)))) return hr;
+        if (!ok(b.select(hw, telop_selection(hw), hw_name(hw)))) return hr;
     }
     hr = ApplyLayerMode(1, false);
     if (FAILED(hr)) return b.fail("Err PPLayer1", hr);
 
     // 7. The buses behind the mixer.
     if (m_bLinx) {
-        if (!unit(b.add(p.bus_control_in, CLSID_Movie2BusControlIn, "ErrAddFilter M2BusControlIn"))) return hr;
-        if (!unit(b.add(p.bus_control_out, CLSID_Movie2BusControlOut, "ErrAddFilter M2BusControlOut"))) return hr;
-        if (!unit(b.add(p.fx_b, CLSID_FxOutputBSelect, "ErrAddFilter FxOutBSelect"))) return hr;
-        if (!unit(b.add(p.linx_out[0], CLSID_DigiLinxOutput0, "ErrAddFilter DigiLinxOut0"))) return hr;
-        if (!unit(b.add(p.linx_out[1], CLSID_DigiLinxOutput1, "ErrAddFilter DigiLinxOut1"))) return hr;
-        if (!unit(b.connect(p.main_out, "M2B Out", p.bus_control_out, "Main Bus", "MainOut to M2BCtlOut"))) return hr;
-        if (!unit(b.connect(p.fx_b, "M2B Key Out", p.bus_control_out, "Key Out Bus", "FxOutB to M2BCtlOut"))) return hr;
-        if (!unit(b.connect(p.bus_control_out, "Main Bus", p.linx_out[0], "Main", "M2BCtlOut to Linx0"))) return hr;
-        if (!unit(b.connect(p.bus_control_out, "Key Out Bus", p.linx_out[1], "Key Out", "M2BCtlOut to Linx1"))) return hr;
+        if (!ok(b.add(p.bus_control_in, CLSID_Movie2BusControlIn, "ErrAddFilter M2BusControlIn"))) return hr;
+        if (!ok(b.add(p.bus_control_out, CLSID_Movie2BusControlOut, "ErrAddFilter M2BusControlOut"))) return hr;
+        if (!ok(b.add(p.fx_b, CLSID_FxOutputBSelect, "ErrAddFilter FxOutBSelect"))) return hr;
+        if (!ok(b.add(p.linx_out[0], CLSID_DigiLinxOutput0, "ErrAddFilter DigiLinxOut0"))) return hr;
+        if (!ok(b.add(p.linx_out[1], CLSID_DigiLinxOutput1, "ErrAddFilter DigiLinxOut1"))) return hr;
+        if (!ok(b.connect(p.main_out, "M2B Out", p.bus_control_out, "Main Bus", "MainOut to M2BCtlOut"))) return hr;
+        if (!ok(b.connect(p.fx_b, "M2B Key Out", p.bus_control_out, "Key Out Bus", "FxOutB to M2BCtlOut"))) return hr;
+        if (!ok(b.connect(p.bus_control_out, "Main Bus", p.linx_out[0], "Main", "M2BCtlOut to Linx0"))) return hr;
+        if (!ok(b.connect(p.bus_control_out, "Key Out Bus", p.linx_out[1], "Key Out", "M2BCtlOut to Linx1"))) return hr;
     } else if (m_bSdti) {
-        if (!unit(b.add(p.bus_control_out, CLSID_Movie2BusControlOut, "ErrAddFilter M2BusControlOut"))) return hr;
-        if (!unit(b.add(p.sdti_bus, CLSID_SdtiBusInput, "ErrAddFilter SdtiBusInput"))) return hr;
-        if (!unit(b.add(p.sdi_out[0], CLSID_SdiOutputA, "ErrAddFilter SdiOutA"))) return hr;
-        if (!unit(b.add(p.sdi_out[1], CLSID_SdiOutputB, "ErrAddFilter SdiOutB"))) return hr;
-        if (!unit(b.connect(p.sdti_bus, "Main Out", p.sdi_out[0], "Video In", "SdtiBus to SdiOutA"))) return hr;
-        if (!unit(b.connect(p.sdti_bus, "Alpha Out", p.sdi_out[1], "Video In", "SdtiBus to SdiOutB"))) return hr;
-        if (!unit(b.connect(p.bus_control_out, "Main Bus", p.sdti_bus, "Main In", "M2BCtlOut to SdtiBus"))) return hr;
-        if (!unit(b.connect(p.bus_control_out, "Key Out Bus", p.sdti_bus, "Alpha In", "M2BCtlOut to SdtiBus Alpha")))
+        if (!ok(b.add(p.bus_control_out, CLSID_Movie2BusControlOut, "ErrAddFilter M2BusControlOut"))) return hr;
+        if (!ok(b.add(p.sdti_bus, CLSID_SdtiBusInput, "ErrAddFilter SdtiBusInput"))) return hr;
+        if (!ok(b.add(p.sdi_out[0], CLSID_SdiOutputA, "ErrAddFilter SdiOutA"))) return hr;
+        if (!ok(b.add(p.sdi_out[1], CLSID_SdiOutputB, "ErrAddFilter SdiOutB"))) return hr;
+        if (!ok(b.connect(p.sdti_bus, "Main Out", p.sdi_out[0], "Video In", "SdtiBus to SdiOutA"))) return hr;
+        if (!ok(b.connect(p.sdti_bus, "Alpha Out", p.sdi_out[1], "Video In", "SdtiBus to SdiOutB"))) return hr;
+        if (!ok(b.connect(p.bus_control_out, "Main Bus", p.sdti_bus, "Main In", "M2BCtlOut to SdtiBus"))) return hr;
+        if (!ok(b.connect(p.bus_control_out, "Key Out Bus", p.sdti_bus, "Alpha In", "M2BCtlOut to SdtiBus Alpha")))
             return hr;
     }
 
@@ -288,11 +288,10 @@ long CMQGraph::BilGraph_DigiMixOnly()
     return 0;
 }
 
-long CMQGraph::TearDown(int which)
+long CMQGraph::TearDown(Config config)
 {
     if (!m_bBuilt.load()) return -1;
     Parts& p = *m_pParts;
-    const auto config = static_cast<Config>(which);
     Build b(*this, config);
     b.remove_owned(config);
     switch (config) {
@@ -337,11 +336,11 @@ long CMQGraph::DisGraph_TelopNormal()
     // What was built into the telop configuration goes with it.
     if (m_pParts->motion_telop) DisconnectMotionTelop();
     if (m_pParts->genie_filter) DisGraph_GenieFilter();
-    TearDown(static_cast<int>(Config::telop_genie));
-    return TearDown(static_cast<int>(Config::telop));
+    TearDown(Config::telop_genie);
+    return TearDown(Config::telop);
 }
 
 long CMQGraph::DisGraph_DigiMixOnly()
 {
-    return TearDown(static_cast<int>(Config::digimix_only));
+    return TearDown(Config::digimix_only);
 }

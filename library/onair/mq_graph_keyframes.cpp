@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/errors.h"
 #include "framebuffer/mtx_color.h"
 #include "onair/mq_graph_parts.h"
-#include "platform/board/board_memory.h"
 
 namespace {
 
@@ -132,7 +132,7 @@ long CMQGraph::SetTbc(int channel, const DWORD* rate, const _DISPLAY_MODE* mode)
         if (FAILED(hr)) {
             std::snprintf(text, sizeof text, "Could not SetStrobeRate on Fiesta %d", channel);
             ReportError(text, hr);
-            return hr;
+            return ZK_FAIL(hr);
         }
     }
     if (mode) {
@@ -140,7 +140,7 @@ long CMQGraph::SetTbc(int channel, const DWORD* rate, const _DISPLAY_MODE* mode)
         if (FAILED(hr)) {
             std::snprintf(text, sizeof text, "Could not TBCDisplay%d", channel);
             ReportError(text, hr);
-            return hr;
+            return ZK_FAIL(hr);
         }
     }
     return 0;
@@ -187,19 +187,10 @@ long CMQGraph::SetTbcThroughData(DWORD rate, _DISPLAY_MODE mode)
         data = m_pParts->fiesta[0].tbc_data;
     }
     if (!data) return -1;
-    DWORD payload[2] = {rate, static_cast<DWORD>(mode)};
-    MQ_DIRECTDATA_PACKET packet{};
-    packet.type = MQ_DATATYPE_DIRECTDATA;
-    packet.dwWord32 = 1;
-    packet.format = MQ_DATAFORMAT_TBC;
-    packet.dwPayloadSize = sizeof payload;
-    // The payload crosses to the board as a token, for the length of the call.
-    packet.dwPayloadToken = zk::map_board_memory(payload, sizeof payload);
-    const HRESULT hr = packet.dwPayloadToken ? data->ReceiveData(&packet, sizeof packet) : E_OUTOFMEMORY;
-    zk::unmap_board_memory(packet.dwPayloadToken);
+    const HRESULT hr = zk::graph::send_packet(data.get(), GUID{}, MQ_DATAFORMAT_TBC, rate, static_cast<DWORD>(mode));
     if (FAILED(hr)) {
         ReportError("Could not ReceiveData on TBC DirectData filter", hr);
-        return hr;
+        return ZK_FAIL(hr);
     }
     return 0;
 }

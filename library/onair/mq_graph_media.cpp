@@ -39,6 +39,19 @@ DWORD volume_word(double v)
     return static_cast<DWORD>(static_cast<std::uint64_t>(t));
 }
 
+// Begins or ends data on every control of the graph, each called outside the parts' lock.
+void data_on_every_control(Parts& parts, bool begin)
+{
+    std::vector<zk::ComPtr<IKeyframeControl>> controls;
+    std::vector<zk::ComPtr<IDirectData>> data;
+    {
+        std::lock_guard<std::mutex> guard(parts.lock);
+        parts.each_control(controls, data);
+    }
+    for (auto& c : controls) begin ? c->BeginData() : c->EndData();
+    for (auto& d : data) begin ? d->BeginData() : d->EndData();
+}
+
 } // namespace
 
 // ---- motion ----
@@ -122,14 +135,14 @@ long CMQGraph::DisconnectMotionTelop()
             HwConnSelect(p.hw[static_cast<size_t>(kHwFiestaIn + c)].data.get(), xp.source, xp.index);
         }
     }
-    return TearDown(static_cast<int>(Config::motion_telop));
+    return TearDown(Config::motion_telop);
 }
 
 long CMQGraph::DisconnectMotion()
 {
     if (!m_bBuilt.load()) return -1;
     if (m_pParts->motion_telop) DisconnectMotionTelop();
-    return TearDown(static_cast<int>(Config::motion));
+    return TearDown(Config::motion);
 }
 
 long CMQGraph::DisGraph_Motion()
@@ -274,12 +287,12 @@ long CMQGraph::BilGraph_LiveSound()
 
 long CMQGraph::DisGraph_WaveSound()
 {
-    return TearDown(static_cast<int>(Config::wave_sound));
+    return TearDown(Config::wave_sound);
 }
 
 long CMQGraph::DisGraph_LiveSound()
 {
-    return TearDown(static_cast<int>(Config::live_sound));
+    return TearDown(Config::live_sound);
 }
 
 long CMQGraph::AudioMasterVolume(double volume)
@@ -426,7 +439,7 @@ long CMQGraph::DisGraph_GenieFilter()
     Parts& p = *m_pParts;
     const bool was = p.genie_filter;
     DisGraph_VfxFile();
-    TearDown(static_cast<int>(Config::genie_filter));
+    TearDown(Config::genie_filter);
     if (!was) return 0;
     const long hr = RestoreGenieCrosspoints();
     if (p.telop && p.layer_mode >= 0) ApplyLayerMode(p.layer_mode, false);
@@ -496,28 +509,14 @@ long CMQGraph::GenieWaitForCompletion()
 long CMQGraph::FgReBigin()
 {
     if (!m_bBuilt.load()) return -1;
-    std::vector<zk::ComPtr<IKeyframeControl>> controls;
-    std::vector<zk::ComPtr<IDirectData>> data;
-    {
-        std::lock_guard<std::mutex> guard(m_pParts->lock);
-        m_pParts->each_control(controls, data);
-    }
-    for (auto& c : controls) c->BeginData();
-    for (auto& d : data) d->BeginData();
+    data_on_every_control(*m_pParts, true);
     return 0;
 }
 
 long CMQGraph::FgReEndData()
 {
     if (!m_bBuilt.load()) return -1;
-    std::vector<zk::ComPtr<IKeyframeControl>> controls;
-    std::vector<zk::ComPtr<IDirectData>> data;
-    {
-        std::lock_guard<std::mutex> guard(m_pParts->lock);
-        m_pParts->each_control(controls, data);
-    }
-    for (auto& c : controls) c->EndData();
-    for (auto& d : data) d->EndData();
+    data_on_every_control(*m_pParts, false);
     return 0;
 }
 

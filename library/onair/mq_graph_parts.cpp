@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "framebuffer/mtx_color.h"
+#include "platform/board/board_memory.h"
 
 namespace zk::graph {
 namespace {
@@ -141,6 +142,22 @@ LayerSelection layer_selection(int mode, bool video_level, bool live_super, int 
     if (!video_level) s.layers[1][0] = xp_none();
     s.main_out = xp_processor(0, 0);
     return s;
+}
+
+HRESULT send_packet(IDirectData* data, const GUID& source, const GUID& format, DWORD w0, DWORD w1)
+{
+    DWORD payload[2] = {w0, w1};
+    MQ_DIRECTDATA_PACKET packet{};
+    packet.type = MQ_DATATYPE_DIRECTDATA;
+    packet.source = source;
+    packet.dwWord32 = 1;
+    packet.format = format;
+    packet.dwPayloadSize = sizeof payload;
+    // Never an address: the packet's word is 32 bits, and the board must not trust one.
+    packet.dwPayloadToken = map_board_memory(payload, sizeof payload);
+    const HRESULT hr = packet.dwPayloadToken ? data->ReceiveData(&packet, sizeof packet) : E_OUTOFMEMORY;
+    unmap_board_memory(packet.dwPayloadToken);
+    return hr;
 }
 
 Parts::Parts()

@@ -122,6 +122,10 @@ struct LayerSelection {
 };
 LayerSelection layer_selection(int mode, bool video_level, bool live_super, int genie_line);
 
+// One DirectData packet to `data`: the source, the format and the 8-byte payload {w0, w1},
+// which crosses to the board as a board-memory token for the length of the call.
+HRESULT send_packet(IDirectData* data, const GUID& source, const GUID& format, DWORD w0, DWORD w1);
+
 struct LiveInputs {
     std::vector<MQFG_INPUT_INFO> list;
     size_t cursor = 0;

@@ -7,7 +7,6 @@
 
 #include "core/errors.h"
 #include "onair/mq_graph_parts.h"
-#include "platform/board/board_memory.h"
 
 using zk::graph::Config;
 using zk::graph::Parts;
@@ -26,18 +25,7 @@ long CMQGraph::HwConnSelect(IDirectData* dd, GUID source, long index)
         return ZK_FAIL(E_POINTER);
     }
     dd->EndData();
-    DWORD payload[2] = {0, static_cast<DWORD>(index)};
-    MQ_DIRECTDATA_PACKET packet{};
-    packet.type = MQ_DATATYPE_DIRECTDATA;
-    packet.source = source;
-    packet.dwWord32 = 1;
-    packet.format = MQ_DATAFORMAT_HWCONN;
-    packet.dwPayloadSize = sizeof payload;
-    // The payload crosses to the board as a token for the length of the call, never as an
-    // address (the packet's word is 32 bits).
-    packet.dwPayloadToken = zk::map_board_memory(payload, sizeof payload);
-    const HRESULT hr = packet.dwPayloadToken ? dd->ReceiveData(&packet, sizeof packet) : E_OUTOFMEMORY;
-    zk::unmap_board_memory(packet.dwPayloadToken);
+    const HRESULT hr = zk::graph::send_packet(dd, source, MQ_DATAFORMAT_HWCONN, 0, static_cast<DWORD>(index));
     if (FAILED(hr)) {
         ReportError("ReceiveData failed on Direct Data HwConn filter", hr);
         return ZK_FAIL(hr);

@@ -8,7 +8,6 @@
 
 #include "onair/mq_graph_parts.h"
 
-using zk::graph::Config;
 using zk::graph::FiestaUnit;
 using zk::graph::WipeUnit;
 

@@ -255,7 +255,8 @@ TEST_P(Freezes, SetTheStrobeAndDisplayPair)
     } else {
         EXPECT_TRUE(packets.empty());
     }
-    const auto& channel = mixer().channels[static_cast<size_t>(t.channel)];
+    const zk::mixer::MixerState state = mixer();
+    const auto& channel = state.channels[static_cast<size_t>(t.channel)];
     EXPECT_EQ(channel.strobe_rate, t.rate);
     EXPECT_EQ(channel.display_mode, t.mode);
 }
