@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -27,10 +28,14 @@ inline zk::RegistryStore built_in_registry()
     return store ? std::move(*store) : zk::RegistryStore{};
 }
 
-// The vertical-sync worker's first step, as the on-air control will run it.
-class VSyncHarness final : public CVSyncClient {
+// The vertical-sync thread as the on-air control runs it: the field interrupt's handler
+// publishes the field to the graph and wakes a thread that runs `step` with the field number
+// (1 for a second field), once for every field, in order.
+class FieldHarness final : public CVSyncClient {
 public:
-    VSyncHarness(CMQGraph& graph, CVSyncWork& work) : graph_(graph), work_(work)
+    using Step = std::function<void(unsigned long field)>;
+
+    FieldHarness(CMQGraph& graph, Step step) : graph_(graph), step_(std::move(step))
     {
         event_ = CreateEvent(nullptr, FALSE, FALSE, nullptr);
         thread_ = std::make_unique<LibraryThread>([this] { run(); });
@@ -39,7 +44,7 @@ public:
         ok_ = SUCCEEDED(hr) && IsOpen();
         SetEnabled(TRUE);
     }
-    ~VSyncHarness() override
+    ~FieldHarness() override
     {
         Close(); // no field handler runs after this
         quit_ = true;
@@ -53,23 +58,39 @@ public:
         graph_.SetFieldNumber(GetFieldIndicator());
         SetEvent(event_);
     }
-    long copies_failed() const { return failed_.load(); }
 
 private:
     void run()
     {
         while (WaitForSingleObject(event_, INFINITE) == WAIT_OBJECT_0 && !quit_.load()) {
-            if (zk::copy_field_work(graph_, work_, graph_.GetFieldNumber()) < 0) ++failed_;
+            step_(static_cast<unsigned long>(graph_.GetFieldNumber()));
         }
     }
 
     CMQGraph& graph_;
-    CVSyncWork& work_;
+    Step step_;
     HANDLE event_ = nullptr;
     std::atomic<bool> quit_{false};
-    std::atomic<long> failed_{0};
     bool ok_ = false;
     std::unique_ptr<LibraryThread> thread_;
+};
+
+// The vertical-sync worker's first step, as the on-air control will run it: the field work
+// copied from the back area to the front.
+class VSyncHarness final {
+public:
+    VSyncHarness(CMQGraph& graph, CVSyncWork& work)
+        : fields_(graph, [this, &graph, &work](unsigned long field) {
+              if (zk::copy_field_work(graph, work, static_cast<int>(field)) < 0) ++failed_;
+          })
+    {
+    }
+    bool ok() const { return fields_.ok(); }
+    long copies_failed() const { return failed_.load(); }
+
+private:
+    std::atomic<long> failed_{0};
+    FieldHarness fields_; // last: its thread ends before the count goes
 };
 
 class GfbGraphTest : public ::testing::Test {
