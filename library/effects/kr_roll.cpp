@@ -185,6 +185,9 @@ void CKrRoll::Crear()
         if (m_bRunning.load()) ended.Lock(kBreakWaitMs);
     }
     m_Worker.stop();
+    // A crawl whose fields stopped coming was ended without its last field: the 2D DVE goes
+    // back to rest here instead.
+    if (m_bRunning.load() && m_Params.kind == RollKind::Crawl) SetDveHSub(0);
     m_pEndEvent = nullptr;
     m_nStep = 0;
     m_nDirection = 0;
@@ -230,7 +233,8 @@ int CKrRoll::SetDveHSub(int k)
 {
     if (!m_pGraph) return 0;
     const MQVIDFX_2DDVE_KEYFRAME record = zk::fx::roll_dve_record(k);
-    (void)record; // WIP: channels 1 and 3 once the graph sends 2D DVE records
+    m_pGraph->Send2DDveKeyframe1(&record);
+    m_pGraph->Send2DDveKeyframe3(&record);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <regex>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "effects/kernels/subpixel.h"
 #include "effects/roll_fixture.h"
+#include "framebuffer/mtx_color.h"
 #include "platform/board/video_standard.h"
 #include "platform/win32/win32_base.h"
 
@@ -174,10 +176,49 @@ INSTANTIATE_TEST_SUITE_P(StepsAndModes, ScrollRoll,
 // ---- the crawl ---------------------------------------------------------------------------
 
 
-class Crawl : public RollOnAir, public ::testing::WithParamInterface<RollCase> {};
+// Crawls run with the telop configuration built, so that the 2D DVE records reach channels 1
+// and 3.
+class CrawlOnAir : public RollOnAir {
+protected:
+    void SetUp() override
+    {
+        RollOnAir::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(graph->BilGraph_TelopNormal(), 0) << GetLastErrorText();
+        ASSERT_EQ(graph->FgPlay(), S_OK);
+        ASSERT_TRUE(board().step_fields(3));
+    }
+    // The record shifting the picture left by k tenths of a pixel, word by word: definition 0,
+    // horizontal position k × (−1/7200) of the width in 8.24 fixed point, vertical position 0,
+    // both scales 1.0, border width 0, border and shadow colour black in YUV, no shadow.
+    static std::vector<std::string> dve_lines(long long field, int k)
+    {
+        const auto pos = static_cast<std::int32_t>(std::trunc(k * (-1.0 / 7200) * 16777216 + 0.5));
+        MtxColor colour;
+        const std::uint32_t black = colour.ARGBtoYUV(0);
+        const std::uint32_t words[12] = {0, static_cast<std::uint32_t>(pos), 0, 0x1000000, 0x1000000, 0, black, black,
+                                         0, 0, 0, 0};
+        std::vector<std::uint8_t> bytes;
+        for (std::uint32_t w : words)
+            for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
+        return {key_line(field, "Fiesta1:2D DVE In", bytes), key_line(field, "Fiesta3:2D DVE In", bytes)};
+    }
+    // The keyframe lines of the trace since `from`.
+    std::vector<std::string> keys_since(std::uint64_t from)
+    {
+        std::vector<std::string> out;
+        for (const std::string& l : trace_since(from))
+            if (l.find(" key ") != std::string::npos) out.push_back(l);
+        return out;
+    }
+};
 
-// The new columns are written right of the picture (column 720 on, that field's lines) and the
-// field is moved left over them.
+class Crawl : public CrawlOnAir, public ::testing::WithParamInterface<RollCase> {};
+
+// Every field sends the 2D DVE the fraction of a pixel computed four fields earlier (the copy
+// it belongs to reaches the air that much later), then writes the new columns right of the
+// picture (column 720 on, that field's lines) and moves the field left over them. At the end
+// the 2D DVE goes back to rest.
 TEST_P(Crawl, WritesOnlyTheNewColumnsAndMovesTheFieldLeft)
 {
     const RollCase c = GetParam();
@@ -190,9 +231,14 @@ TEST_P(Crawl, WritesOnlyTheNewColumnsAndMovesTheFieldLeft)
     std::vector<std::string> want = setup_lines(start, c.mode, pic);
     const long end = c.size - (c.mode == 0 ? 720 : 0);
     long position = 0, last[2] = {0, 0};
-    for (long long f = start + 1; last[0] < end || last[1] < end; ++f) {
+    std::vector<int> fractions;
+    long long f = start + 1;
+    for (; last[0] < end || last[1] < end; ++f) {
         const int second = static_cast<int>(f % 2);
         if (f == start + 2 && c.mode != 2) want.push_back(field_work_line(f));
+        const size_t i = fractions.size();
+        for (const std::string& l : dve_lines(f, i >= 4 ? fractions[i - 4] : 0)) want.push_back(l);
+        fractions.push_back(static_cast<int>((position + c.step) % 10));
         const long p = std::min((position + c.step) / 10, end);
         const long d = p - last[second];
         if (d > 0) {
@@ -202,6 +248,7 @@ TEST_P(Crawl, WritesOnlyTheNewColumnsAndMovesTheFieldLeft)
         last[second] = p;
         position = std::min(position + c.step, end * 10);
     }
+    for (const std::string& l : dve_lines(f - 1, 0)) want.push_back(l);
     EXPECT_EQ(trace_since(from), want) << "seed " << seed;
     EXPECT_EQ(zt::diff_pixels(shown(), zt::cut_picture(pic, c.size - 720, 0, 720, 486)), 0);
 }
@@ -212,6 +259,36 @@ INSTANTIATE_TEST_SUITE_P(StepsAndModes, Crawl,
                                            RollCase{3, 0, 740},     // 0.3 px
                                            RollCase{100, 1, 800},
                                            RollCase{77, 2, 760}));
+
+// A crawl broken off, or abandoned when its fields stop coming, leaves the 2D DVE at rest.
+TEST_F(CrawlOnAir, ABrokenOrAbandonedCrawlPutsThe2dDveBackToRest)
+{
+    CKrFrameBuffer pic = picture(4000, 486);
+    ASSERT_EQ(roll->SetRoll(&pic, 45, 0, 0), 1);
+    ASSERT_EQ(roll->StartRoll(), 1);
+    ASSERT_TRUE(board().step_fields(20));
+    std::uint64_t from = board().journal().mark();
+    EXPECT_EQ(roll->BreakRoll(), 1);
+    ASSERT_TRUE(board().step_fields(2));
+    ASSERT_EQ(roll->GetStateRoll(), 0);
+    std::vector<std::string> keys = keys_since(from);
+    ASSERT_GE(keys.size(), 2u);
+    const long long ended = std::stoll(keys.back().substr(1)); // the field it ended in
+    EXPECT_EQ(std::vector<std::string>(keys.end() - 2, keys.end()), dve_lines(ended, 0));
+
+    from = board().journal().mark();
+    {
+        zk::IdlePump pump(board(), 100);
+        CKrRoll lone;
+        ASSERT_EQ(lone.Initial(graph.get(), static_cast<zk::RollHost*>(host.get())), 1);
+        ASSERT_EQ(lone.SetRoll(&pic, 45, 0, 2), 1);
+        ASSERT_EQ(lone.StartRoll(), 1);
+        ASSERT_EQ(lone.SetDveHSub(7), 0); // as if it had shifted the picture
+    }
+    keys = keys_since(from);
+    ASSERT_EQ(keys.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(keys.begin() + 2, keys.end()), dve_lines(board().current_field(), 0));
+}
 
 // ---- breaks, holds, restarts -------------------------------------------------------------
 

@@ -105,8 +105,9 @@ protected:
 
     // A random caption picture (keys mostly 0 or 255).
     CKrFrameBuffer picture(long w, long h) { return random_buffer(w, h, rng, 1); }
-    // What reached the graphics device since `from`, one line per entry, in order: graphics
-    // writes, display positions and blits (see the line makers below).
+    // What reached the graphics device and the mixer since `from`, one line per entry, in
+    // order: graphics writes, display positions, blits and keyframe records (see the line
+    // makers below).
     std::vector<std::string> trace_since(std::uint64_t from)
     {
         std::vector<std::string> out;
@@ -124,6 +125,8 @@ protected:
                 zk::GfbBlitRequest r;
                 std::memcpy(&r, e.bytes.data(), sizeof r);
                 out.push_back(blit_line(e.field, {r.left, r.top, r.right, r.bottom, r.vshift, r.hshift}));
+            } else if (e.kind == zk::JournalKind::Keyframe) {
+                out.push_back(key_line(e.field, e.target, e.bytes));
             }
         }
         return out;
@@ -145,6 +148,13 @@ protected:
         std::ostringstream os;
         os << "f" << field << " blit " << w.left << " " << w.top << " " << w.right << " " << w.bottom << " " << w.vshift
            << " " << w.hshift;
+        return os.str();
+    }
+    static std::string key_line(long long field, const std::string& target, const std::vector<std::uint8_t>& bytes)
+    {
+        std::ostringstream os;
+        os << "f" << field << " key " << target << std::hex;
+        for (std::uint8_t b : bytes) os << " " << static_cast<int>(b);
         return os.str();
     }
     // The blit of a field copy inside the front area (GfbCopyFrtoFr_First/_Second): the
