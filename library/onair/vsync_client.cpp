@@ -211,7 +211,10 @@ void CVSyncClient::Deliver(DWORD status)
         if (passed == 0) return; // the field already handled
         // Fields the thread came too late for are handled now, in order, each once.
         if (passed <= kMostFieldsCaughtUp) {
-            for (DWORD field = m_dwLastStatus + 1; field != status; ++field) handle(field);
+            for (DWORD field = m_dwLastStatus + 1; field != status; ++field) {
+                m_nLateFields.fetch_add(1);
+                handle(field);
+            }
         }
     }
     handle(status);

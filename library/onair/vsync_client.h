@@ -50,6 +50,9 @@ public:
     BOOL GetEnabled() const { return m_bEnabled.load(); }
     // The parity of the field being handled (or last seen): 1 for a second field.
     int GetFieldIndicator() const { return m_nFieldIndicator.load(); }
+    // Fields handled only after a later field had come (the thread was late for them): on
+    // air, each is a field whose work missed its own field. A host's dropped-field count.
+    long long GetLateFields() const { return m_nLateFields.load(); }
 
     // Called on the client's thread once per field, with the status word of that field.
     virtual void ProcessField(DWORD status);
@@ -70,6 +73,7 @@ private:
     zk::OwnedThread m_Thread;
     DWORD m_dwRegistration = 0;
     std::atomic<int> m_bEnabled{0};
+    std::atomic<long long> m_nLateFields{0};
     OVERLAPPED m_Overlapped{};
     // The thread's own: the status word of the last field it handled.
     DWORD m_dwLastStatus = 0;

@@ -138,11 +138,15 @@ TEST_F(VSyncClientTest, ALateThreadHandlesEveryFieldItMissedOnceInOrder)
     client.SetEnabled(TRUE);
     ASSERT_TRUE(board().step_fields(4)); // the interrupts of 602-604 come while 601 is handled
     EXPECT_EQ(client.calls(), fields(601, 601));
+    EXPECT_EQ(client.GetLateFields(), 0);
     client.open_gate();
     ASSERT_TRUE(zk::settle());
     EXPECT_EQ(client.calls(), fields(601, 604));
+    // 602 and 603 were handled after a later field had come; 604 in its own field.
+    EXPECT_EQ(client.GetLateFields(), 2);
     ASSERT_TRUE(board().step_fields(2));
     EXPECT_EQ(client.calls(), fields(601, 606));
+    EXPECT_EQ(client.GetLateFields(), 2) << "a thread on time adds no late field";
 }
 
 // A clock device that interrupts only when told to.
