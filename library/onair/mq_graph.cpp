@@ -6,6 +6,7 @@
 #include <string>
 
 #include "onair/chk_digi_suite.h"
+#include "onair/mq_graph_parts.h"
 #include "platform/board/board_memory.h"
 #include "platform/board/gfb_device.h"
 #include "platform/board/sdti_device.h"
@@ -24,7 +25,7 @@ void show(const char* text)
 
 } // namespace
 
-CMQGraph::CMQGraph() = default;
+CMQGraph::CMQGraph() : m_pParts(std::make_unique<zk::graph::Parts>()) {}
 
 CMQGraph::~CMQGraph()
 {

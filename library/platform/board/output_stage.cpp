@@ -2,10 +2,12 @@
 #include "platform/board/output_stage.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/board/gfb_device.h"
+#include "platform/board/mixer/mixer_composer.h"
 #include "platform/board/virtual_board.h"
 
 namespace zk {
@@ -19,6 +21,20 @@ void copy_field_rows(const OutputPicture& from, OutputPicture& to, int parity)
         const std::size_t at = static_cast<std::size_t>(y) * width;
         std::memcpy(to.pixels.data() + at, from.pixels.data() + at, width * sizeof(std::uint32_t));
     }
+}
+
+// Whether one of the board's cardsets holds a DigiMix, whose mixer makes the pictures.
+bool has_mixer(const VirtualBoard& board)
+{
+    for (const BoardCardset& set : board.config().cardsets) {
+        for (const std::string& name : set.boards) {
+            if (name.size() == 7 && std::equal(name.begin(), name.end(), "DigiMix", [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                }))
+                return true;
+        }
+    }
+    return false;
 }
 
 int board_standard(const std::weak_ptr<VirtualBoard>& board)
@@ -69,6 +85,21 @@ void OutputStage::set_composer(std::shared_ptr<OutputComposer> composer)
 {
     std::lock_guard<std::mutex> guard(lock_);
     composer_ = composer ? std::move(composer) : std::make_shared<PlainComposer>();
+    composer_chosen_ = true;
+}
+
+void OutputStage::set_default_composer(std::shared_ptr<OutputComposer> composer)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (composer_chosen_ || !composer) return;
+    composer_ = std::move(composer);
+    composer_chosen_ = true;
+}
+
+bool OutputStage::composer_chosen() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return composer_chosen_;
 }
 
 void OutputStage::hold()
@@ -274,9 +305,12 @@ OutputStage& output_stage(const std::shared_ptr<VirtualBoard>& board)
 {
     std::weak_ptr<VirtualBoard> weak = board;
     auto time = board->time_base();
-    return *board->device_state<OutputStage>("output-stage", [weak, time] {
+    OutputStage& stage = *board->device_state<OutputStage>("output-stage", [weak, time] {
         return std::make_shared<OutputStage>(weak, time);
     });
+    // Made outside the board's device table (the mixer's model lives there too).
+    if (!stage.composer_chosen() && has_mixer(*board)) stage.set_default_composer(mixer::make_mixer_composer(*board));
+    return stage;
 }
 
 int record_program_out(const std::string& path)

@@ -8,7 +8,9 @@
 //
 // The composer is the mixer's model: it knows the still on every channel, the 2D DVE, crop and
 // wipe records, the background, and lays the displayed area of the graphics frame buffer on top
-// by its key. A board without a mixer model uses the plain composer: the graphics area alone.
+// by its key. A board whose cardsets hold a DigiMix is given it when its stage is first used; a
+// board without one uses the plain composer: the graphics area alone. A composer set by hand
+// (tests, hosts) stays.
 //
 // The stage runs only while output is wanted: while a recording runs, or while a test or a
 // host holds it on (OutputHold); otherwise a board pays nothing for it. While it runs it reads
@@ -86,6 +88,9 @@ public:
 
     // Null brings back the plain composer.
     void set_composer(std::shared_ptr<OutputComposer> composer);
+    // Sets the composer the board's hardware calls for, unless one was chosen already.
+    void set_default_composer(std::shared_ptr<OutputComposer> composer);
+    bool composer_chosen() const;
 
     // Holds output on (counted); see OutputHold.
     void hold();
@@ -121,6 +126,7 @@ private:
     std::weak_ptr<TimeBase> time_; // the board's; not kept alive by the stage
     mutable std::mutex lock_;
     std::shared_ptr<OutputComposer> composer_;
+    bool composer_chosen_ = false;
     std::shared_ptr<GraphicsMemory> graphics_;
     int holds_ = 0;
     bool environment_read_ = false;
