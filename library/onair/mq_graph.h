@@ -109,8 +109,13 @@ public:
 
     // ---- configurations ----
     // Each returns 0 (also when the configuration is in place already: it is built once), -1
-    // when the graph is not built or a configuration that cannot stand beside it is in place,
-    // or the code of the step that failed.
+    // when the graph is not built or a configuration that cannot stand beside it is in place
+    // (the telop and DigiMix-only configurations share one-of-a-kind units; one motion line at
+    // a time), or the code of the step that failed. Filters join and leave a stopped graph:
+    // stop the transport first (a running graph refuses them, VFW_E_NOT_STOPPED). A motion
+    // line (0: channels 1 and 2, 1: channels 3 and 4) goes inside the telop configuration when
+    // that is in place, through the channels' input crosspoints, and is joined by pins
+    // otherwise; the wave and live sound configurations replace each other.
     long BilGraph_TelopNormal();
     long BilGraph_TelopNormal_Genie();
     long BilGraph_DigiMixOnly();
