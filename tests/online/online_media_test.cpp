@@ -56,28 +56,7 @@ private:
 
 class Media : public OnlineTest {
 protected:
-    // What feeds a mixer input ("<unit>:<pin>"): "<source> <file>", or "".
-    std::string source_of(const std::string& input)
-    {
-        CMQGraph* graph = ctl->GetGraph();
-        zk::ComPtr<IEnumFilters> all;
-        graph->GetGraphBuilder()->EnumFilters(all.put());
-        IBaseFilter* f = nullptr;
-        std::string found;
-        while (all->Next(1, &f, nullptr) == S_OK) {
-            zk::ComPtr<IBaseFilter> filter = zk::ComPtr<IBaseFilter>::attach(f);
-            zk::ComPtr<IPin> out = zk::ComPtr<IPin>::attach(graph->FindPin(f, nullptr, PINDIR_OUTPUT));
-            zk::ComPtr<IPin> peer;
-            if (!out || FAILED(out->ConnectedTo(peer.put())) || !peer) continue;
-            PIN_INFO info{};
-            peer->QueryPinInfo(&info);
-            zk::ComPtr<IBaseFilter> other = zk::ComPtr<IBaseFilter>::attach(info.pFilter);
-            if (filter_label(other.get()) + ":" + pin_name(peer.get()) != input) continue;
-            auto* virtual_filter = dynamic_cast<zk::VirtualFilter*>(f);
-            found = filter_label(f) + " " + (virtual_filter ? virtual_filter->current_file() : "?");
-        }
-        return found;
-    }
+    std::string source_of(const std::string& input) { return source_feeding(*ctl->GetGraph(), input); }
     MediaFiles files;
 };
 
