@@ -258,5 +258,18 @@ TEST_F(Media, SoundAndMovieFailuresNameWhatFailed)
     EXPECT_EQ(ctl->GetAudioMode(), 0);
 }
 
+TEST_F(Media, LiveSoundNamesItsFailureWhenTheAudioIsAnotherGraphs)
+{
+    zk::IdlePump pump(board());
+    // Another graph on the same board holds the audio mixer with a sound of its own.
+    CMQGraph other;
+    ASSERT_EQ(other.Initialize(TRUE), S_OK);
+    ASSERT_EQ(other.BuildGraph(), S_OK) << GetLastErrorText();
+    ASSERT_EQ(other.BilGraph_WaveSound(), 0) << GetLastErrorText();
+    EXPECT_EQ(ctl->LiveSoundSet(), -1);
+    EXPECT_EQ(ctl->GetErrorText(), "LiveSoundSetErr");
+    EXPECT_EQ(source_of("AudioMixer:Audio In 0"), "");
+}
+
 } // namespace
 } // namespace zt
