@@ -22,16 +22,7 @@ namespace fs = std::filesystem;
 // with a length (the graph's sources play them); forgotten by the board afterwards.
 class MediaFiles {
 public:
-    MediaFiles()
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "." + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir_ = (fs::path(ZORVIK_TEST_TMP) / "online_media" / name).string();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
+    MediaFiles() : folder_("online_media"), dir_(folder_.path()) {}
     ~MediaFiles()
     {
         for (const std::string& p : known_) zk::set_virtual_media(p, -1.0);
@@ -40,7 +31,9 @@ public:
     std::string add(const std::string& name, double seconds = 3.0)
     {
         const std::string p = path(name);
-        std::fclose(std::fopen(p.c_str(), "wb"));
+        std::FILE* f = std::fopen(p.c_str(), "wb");
+        EXPECT_NE(f, nullptr) << p;
+        if (f) std::fclose(f);
         if (seconds >= 0) {
             zk::set_virtual_media(p, seconds);
             known_.push_back(p);
@@ -50,6 +43,7 @@ public:
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
 private:
+    OnlineTestFolder folder_;
     std::string dir_;
     std::vector<std::string> known_;
 };
