@@ -59,6 +59,15 @@ void set_message_target(MessageTarget target, void* context)
     s.context = context;
 }
 
+void clear_message_target(void* context)
+{
+    Sink& s = sink();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (s.context != context) return;
+    s.target = nullptr;
+    s.context = nullptr;
+}
+
 void set_message_observer(std::function<void(const char*)> observer)
 {
     Sink& s = sink();

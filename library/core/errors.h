@@ -25,6 +25,10 @@ void report_message(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Where report_message delivers: set by the on-air controller while one is initialised.
 using MessageTarget = void (*)(void* context, const char* text);
 ZORVIK_API void set_message_target(MessageTarget target, void* context);
+// Removes the target only while it is still the one set with `context` (a controller going
+// away must not silence the one that took over). Once it returns, no delivery to that target
+// is under way.
+ZORVIK_API void clear_message_target(void* context);
 
 // An extra observer of every reported text (tests, host logging); null removes it.
 ZORVIK_API void set_message_observer(std::function<void(const char*)> observer);
