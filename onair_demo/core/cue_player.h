@@ -1,0 +1,40 @@
+// The cue player: carries out one parsed cue as the call of the on-air controller it names.
+//
+// The player holds no effect logic: a cue's arguments go to the controller (or to the drawer
+// and effect controllers it hands out) unchanged, and the result says whether the controller
+// accepted them. Text and shape cues set every drawing attribute they use, from their options
+// or the defaults, before drawing, so a cue never inherits the look of the one before. Files
+// named by a cue are found beside the sheet unless their names are absolute.
+#pragma once
+
+#include <string>
+
+#include "cue_sheet.h"
+
+class CKrOnlineCtl;
+
+namespace oa {
+
+struct CueOutcome {
+    bool ok = false;
+    long long result = 0; // what the controller returned
+    std::string text;     // "<op> -> <result>", with the controller's last error text on failure
+};
+
+class CuePlayer {
+public:
+    // `folder` is where relative file names are looked for (the sheet's folder).
+    CuePlayer(CKrOnlineCtl& ctl, std::string folder);
+
+    CueOutcome play(const Cue& cue);
+
+private:
+    std::string path(const std::string& name) const;
+    long long text(const Cue& cue);
+    long long shape(const Cue& cue);
+
+    CKrOnlineCtl& ctl_;
+    std::string folder_;
+};
+
+} // namespace oa
