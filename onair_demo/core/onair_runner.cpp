@@ -165,14 +165,27 @@ bool OnAirRunner::advance(std::string& error)
     }
     if (options_.clock == ClockMode::stepped) {
         const Clock::time_point t0 = Clock::now();
-        play_due();
+        long long passed = 0;
+        if (next_cue_ < sheet_.cues.size() && sheet_.cues[next_cue_].field <= sheet_field_) {
+            // A cue may wait for the board (a picture put on air waits until the field work
+            // before it has been shown): while it does, and everything else has settled, the
+            // pump moves the board on, as the real clock would.
+            zk::IdlePump pump(*m.board);
+            play_due();
+            pump.stop();
+            if (pump.failed()) {
+                error = "the board did not settle while the cues of field " + std::to_string(sheet_field_) + " ran";
+                return false;
+            }
+            passed = pump.fields();
+        }
         if (!m.board->step_fields(1)) {
             error = "the board did not settle at field " + std::to_string(field_);
             return false;
         }
         work_ms_.push_back(ms_since(t0));
-        ++field_;
-        ++sheet_field_;
+        field_ += 1 + passed;
+        sheet_field_ += 1 + passed;
         read_journal();
         return true;
     }
