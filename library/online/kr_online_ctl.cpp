@@ -10,10 +10,15 @@
 #include "core/errors.h"
 #include "draw/draw_graph.h"
 #include "draw/kr_font_draw.h"
+#include "effects/dve_action_runner.h"
+#include "effects/dve_slide_runner.h"
+#include "effects/field_wait.h"
+#include "effects/gfb_roll.h"
 #include "effects/kr_anime_ctr.h"
 #include "effects/kr_fade_ctr.h"
 #include "effects/kr_slide.h"
 #include "effects/kr_tm_proc.h"
+#include "effects/wipe_runner.h"
 #include "onair/chk_digi_suite.h"
 #include "onair/kr_gfb.h"
 #include "onair/mq_graph.h"
@@ -22,8 +27,6 @@
 
 namespace {
 
-// The field-wait slices: the host looks again this often whether its field has come.
-constexpr DWORD kFieldWaitSliceMs = 333;
 // Fields the vertical-sync thread may fall behind by before the oldest are let go: a thread
 // that far behind is stuck, and catching up with ten seconds of fields would not help.
 constexpr size_t kMostQueuedFields = 600;
@@ -38,8 +41,13 @@ CKrOnlineCtl::CKrOnlineCtl()
       m_pFontDraw(std::make_unique<CKrFontDraw>()),
       m_pTmProc(std::make_unique<CKrTmProc>()),
       m_pDrawGraph(std::make_unique<CDrawGraph>()),
+      m_pRoll(std::make_unique<CKrRoll>()),
+      m_pGfbRoll(std::make_unique<CGfbRoll>()),
+      m_pFields(std::make_unique<zk::FieldWait>()),
+      m_pWipes(std::make_unique<zk::WipeRunner>()),
+      m_pDveSlides(std::make_unique<zk::DveSlideRunner>()),
+      m_pDveActs(std::make_unique<zk::DveActionRunner>()),
       m_hVSyncEvent(CreateEvent(nullptr, FALSE, FALSE, nullptr)),
-      m_hFieldWaitEvent(CreateEvent(nullptr, FALSE, FALSE, nullptr)),
       m_hMotionDone(CreateEvent(nullptr, FALSE, FALSE, nullptr))
 {
 }
@@ -48,14 +56,19 @@ CKrOnlineCtl::~CKrOnlineCtl()
 {
     TearDown();
     // Every effect stops and joins its threads before the graph they write through goes.
+    m_pRoll.reset();
+    m_pGfbRoll.reset();
     m_pSlide.reset();
     m_pFade.reset();
     m_pAnime.reset();
+    m_pDveActs.reset();
+    m_pDveSlides.reset();
+    m_pWipes.reset();
     if (m_pTmProc) m_pTmProc->End();
     m_pTmProc.reset();
     m_pGraph.reset();
     zk::clear_message_target(this);
-    for (HANDLE h : {m_hVSyncEvent, m_hFieldWaitEvent, m_hMotionDone})
+    for (HANDLE h : {m_hVSyncEvent, m_hMotionDone})
         if (h) CloseHandle(h);
 }
 
@@ -107,7 +120,7 @@ int CKrOnlineCtl::Fail(const char* fmt, ...)
 int CKrOnlineCtl::Initial(CWnd* wnd)
 {
     if (Ready()) return 0;
-    if (!m_hVSyncEvent || !m_hFieldWaitEvent || !m_hMotionDone) return ZK_FAIL(-1);
+    if (!m_hVSyncEvent || !m_hMotionDone) return ZK_FAIL(-1);
     // From here on this controller receives the library's failure texts, its own included.
     zk::set_message_target(&CKrOnlineCtl::MessageSink, this);
     CChkDigiSuite inventory;
@@ -150,6 +163,11 @@ int CKrOnlineCtl::Initial(CWnd* wnd)
     m_pSlide->Initial(graph, gfb, m_pFade.get());
     m_pAnime->Initial(graph, gfb);
     m_pDrawGraph->SetDefault();
+    m_pRoll->Initial(graph, static_cast<zk::RollHost*>(this));
+    m_pGfbRoll->Initial(graph, gfb);
+    m_pWipes->Initial(graph, m_pFields.get());
+    m_pDveSlides->Initial(graph, m_pFields.get());
+    m_pDveActs->Initial(graph, m_pFields.get());
     m_bReady = true;
     return 0;
 }
@@ -191,25 +209,29 @@ UINT CKrOnlineCtl::VSyncProc()
     return 0;
 }
 
-// One field's steps, in the order the effects rely on: the field work first (a rectangle
-// drawn on air shows before anything moves over it), then every effect, each one call.
+// One field's steps, in the order the effects rely on: the field wait, then the field work (a
+// rectangle drawn on air shows before anything moves over it), then every effect, each one
+// call.
 void CKrOnlineCtl::RunField(unsigned long field)
 {
+    m_pFields->step_field();
     zk::copy_field_work(*m_pGraph, m_VSyncWork, static_cast<int>(field));
+    m_pRoll->SetEvent(field);
     if (m_pSlide->GetRunning()) m_pSlide->SlideEventSet(field);
     m_pTmProc->TimerEventSet(field);
     m_pAnime->AnimeEventSet(field);
     if (m_pFade->GetActive()) m_pFade->FadeEventSet(field);
     if (m_bMotionSet.load() || m_b3DdveActive.load()) MotionStopProc();
-    if (m_bFieldWait.exchange(0)) SetEvent(m_hFieldWaitEvent);
+    m_pWipes->step_field();
+    m_pDveSlides->step_field();
+    m_pGfbRoll->SetEvent(field);
+    m_pDveActs->step_field();
 }
 
 int CKrOnlineCtl::WaitField()
 {
     if (!Ready()) return ZK_FAIL(-1);
-    m_bFieldWait = 1;
-    while (m_bFieldWait.load()) WaitForSingleObject(m_hFieldWaitEvent, kFieldWaitSliceMs);
-    return 0;
+    return m_pFields->WaitField();
 }
 
 // ---- files and timing ----

@@ -19,8 +19,8 @@
 //
 // Unit numbers: a wipe unit, DVE slide or 2D DVE action number outside its range is taken as
 // unit 0 (WipeSet, DveSlideSet, Break2DDveAct, PostionDirect2DDve and
-// PostionDirect2DDveChnage), as hosts written for the board rely on; the operations that say
-// "refused" below refuse instead.
+// PostionDirect2DDveChnage), as hosts written for the board rely on: a wrong number moves unit
+// 0 rather than failing. The operations that say "refused" below refuse instead.
 //
 // Channels: motion line 0 plays on Fiesta channels 1 and 2, line 1 on 3 and 4. DVE slide 0 and
 // 2D DVE action 0 move Fiesta 1, slide 1 and action 1 Fiesta 3, action 2 Fiesta 0. Wipe 0 and
@@ -40,6 +40,7 @@
 #include <mutex>
 
 #include "core/zorvik_api.h"
+#include "effects/kr_roll.h"
 #include "framebuffer/box.h"
 #include "onair/vsync_client.h"
 #include "platform/framework/cstring.h"
@@ -56,8 +57,17 @@ class CKrFadeCtr;
 class CKrFontDraw;
 class CKrTmProc;
 class CDrawGraph;
+class CGfbRoll;
+struct tag2DDVEPRM;
 
-class ZORVIK_API CKrOnlineCtl : public CVSyncClient {
+namespace zk {
+class FieldWait;
+class WipeRunner;
+class DveSlideRunner;
+class DveActionRunner;
+} // namespace zk
+
+class ZORVIK_API CKrOnlineCtl : public CVSyncClient, public zk::RollHost {
 public:
     CKrOnlineCtl();
     ~CKrOnlineCtl() override;
@@ -75,8 +85,10 @@ public:
     // 1 second) to the graph and hands it to the vertical-sync thread. Never blocks.
     void ProcessField(DWORD status) override;
     // The vertical-sync thread's body: until the quit flag is set, every field in order: the
-    // field work, the roll, slides, clocks, animations, fades, motion, wipes, DVE slides,
-    // the field wait, the frame-buffer roll and the 2D DVE actions.
+    // field wait, the field work, the roll, slides, clocks, animations, fades, motion, wipes,
+    // DVE slides, the frame-buffer roll and the 2D DVE actions. The field wait comes first
+    // (not after the DVE slides): a wait begun as an effect ended in this field would
+    // otherwise return in this same field or the next, by a race with the waiting thread.
     UINT VSyncProc();
 
     // ---- banks ----
@@ -133,7 +145,7 @@ public:
     int TgaImageSave(const char* file, int x, int y, int w, int h);
     int PictImageSave(const char* file, int x, int y, int w, int h);
     int JpegImageSave(const char* file, int x, int y, int w, int h);
-    int ImagePut(CKrFrameBuffer* fb, int x, int y);
+    int ImagePut(CKrFrameBuffer* fb, int x, int y) override;
     int ImageGet(CKrFrameBuffer* fb, int x, int y, int w, int h);
 
     // ---- drawing ----
@@ -141,6 +153,9 @@ public:
     int GfbFontDisp(const char* text);
     // The graphic object into the write bank.
     int GfbGraphDisp();
+    // The next bank pushed or slid over the on-air picture inside the graphics frame buffer
+    // (CGfbRoll::GfbRoll): 1 started, 0 refused.
+    int GfbRoll(long rollMode, long direction, long amount, long amountIsStep);
 
     // ---- effects: slides and animations, forwarded unchanged ----
     int Slide_Set(int slot, int type, int direction, int speed, int pixels, int delay, int outBank, int x, int y, int w,
@@ -161,6 +176,71 @@ public:
     int AnimeStop(int no);
     int AnimeStopAll();
     int AnimeWait();
+
+    // ---- effects: the roll (CKrRoll), forwarded unchanged; 1 success, 0 failure ----
+    // TRUE when the roll accepted the picture (borrowed until the roll has ended).
+    int SetRoll(CKrFrameBuffer* image, int step, int direction, int mode);
+    int SetupRoll();
+    int StartRoll();
+    int StartRollSleep();
+    int BreakRoll();
+    int SetStepRoll(int step);
+    int GetStepRoll();
+    unsigned long GetTimeRoll();
+    int GetStateRoll();
+    long GetStateNowPosRoll();
+    long GetStatePosSizeRoll();
+    void SetRollEndEvent(CEvent* event);
+    void CrearRoll();
+    int CompTimeToStep(int size, unsigned long ms, int vertical, int mode);
+    int CompTimeToStep(CKrFrameBuffer* image, unsigned long ms, int vertical, int mode);
+    unsigned long CompStepToTime(int size, int step, int vertical, int mode);
+    unsigned long CompStepToTime(CKrFrameBuffer* image, int step, int vertical, int mode);
+
+    // ---- wipe: units 0 and 1 of the mixer (zk::WipeRunner) ----
+    // (unit, pattern, modifier, mode, value1, value2, direction, steps); a unit outside 0-1 is
+    // unit 0. 0, or -1 when a record did not reach the unit.
+    int WipeSet(int unit, unsigned long pattern, unsigned long modifier, unsigned long mode, unsigned long value1,
+                unsigned long value2, unsigned long direction, unsigned long steps);
+    // 0, 1, or 2 for both; each unit then shows one step a field and is done after its steps
+    // (a wipe of 0 steps is a cut, done on the first field). -1 for any other `which`.
+    int WipeStart(int which);
+    // Returns once both units are idle and two more fields have passed.
+    int WipeWait();
+    // One field of a running unit (the vertical-sync thread's step).
+    void WipeThread(int unit);
+    int GetWipeState(int unit) const;
+
+    // ---- 2D DVE slides: slide 0 moves Fiesta 1, slide 1 Fiesta 3 (zk::DveSlideRunner) ----
+    // (slide, direction, in, border width, border ARGB, steps); a slide outside 0-1 is slide 0.
+    int DveSlideSet(int slide, int direction, int in, unsigned long borderWidth, unsigned long borderArgb,
+                    unsigned long steps);
+    int DveSlideStart(int which);
+    int DveSlideWait();
+    void DevSlideThread(int slide);
+    int GetDveSlideState(int slide) const;
+
+    // ---- 2D DVE actions: 0 moves Fiesta 1, 1 Fiesta 3, 2 Fiesta 0 (zk::DveActionRunner) ----
+    // 1 done, 0 refused. Set2DCustom takes 2 to 20 keypoints; Set2DPtn(pattern, out, fields,
+    // act) a preset (0-14) from its collapsed rectangle to the full picture, or back when
+    // `out` is set, in `fields` fields.
+    int Set2DCustom(tag2DDVEPRM* params, int count, int act);
+    int Set2DPtn(int pattern, int out, int fields, int act);
+    int Setup2DDveAct(int act);
+    int Start2DDveAct(int act);
+    int ReStart2DDveAct(int act);
+    // An action outside 0-2 is action 0.
+    int Break2DDveAct(int act);
+    // A paused action holds its place until restarted.
+    int Pause2DDveAct(int act);
+    // Returns once no action runs and two more fields have passed.
+    int Wait2DDveAct();
+    void Act2DDveThread(int act);
+    // The action's record placed directly: normalised values, or pixels (...Chnage); an
+    // action outside 0-2 is action 0.
+    int PostionDirect2DDve(double x, double y, double width, double height, int act);
+    int PostionDirect2DDveChnage(double x, double y, double width, double height, int act);
+    int GetActState(int act) const;
 
     // ---- video ----
     // Preview shows the next bank on the preview channel (frozen while it shows a still).
@@ -239,6 +319,8 @@ public:
     CKrFadeCtr* GetFadeCtr() { return m_pFade.get(); }
     CKrSlide* GetSlide() { return m_pSlide.get(); }
     CKrAnimeCtr* GetAnimeCtr() { return m_pAnime.get(); }
+    CKrRoll* GetRoll() { return m_pRoll.get(); }
+    CGfbRoll* GetGfbRoll() { return m_pGfbRoll.get(); }
     CVSyncWork& GetVSyncWork() { return m_VSyncWork; }
     int GetPreview() const { return m_bPreview.load(); }
     int GetPreviewChannel() const { return m_nPreviewChannel.load(); }
@@ -277,6 +359,13 @@ private:
     std::unique_ptr<CKrFontDraw> m_pFontDraw;
     std::unique_ptr<CKrTmProc> m_pTmProc;
     std::unique_ptr<CDrawGraph> m_pDrawGraph;
+    std::unique_ptr<CKrRoll> m_pRoll;
+    std::unique_ptr<CGfbRoll> m_pGfbRoll;
+    // The field wait, and the wipe, DVE slide and 2D DVE action runners that wait with it.
+    std::unique_ptr<zk::FieldWait> m_pFields;
+    std::unique_ptr<zk::WipeRunner> m_pWipes;
+    std::unique_ptr<zk::DveSlideRunner> m_pDveSlides;
+    std::unique_ptr<zk::DveActionRunner> m_pDveActs;
 
     // The last error text; the sink is called from any thread.
     mutable std::mutex m_ErrLock;
@@ -290,10 +379,6 @@ private:
     std::deque<unsigned long> m_Fields; // under m_FieldLock
     zk::OwnedThread m_VSyncThread;
     std::atomic<bool> m_bReady{false};
-
-    // Field wait.
-    std::atomic<int> m_bFieldWait{0};
-    HANDLE m_hFieldWaitEvent = nullptr;
 
     // Motion.
     std::atomic<int> m_bMotionSet{0};

@@ -1,9 +1,11 @@
-// CKrOnlineCtl: drawing into the write bank, and the slide and animation operations, each
-// forwarded to its controller with the arguments as they come.
+// CKrOnlineCtl: drawing into the write bank, the frame-buffer roll, and the slide, animation
+// and roll operations, each forwarded to its controller with the arguments as they come.
 #include "core/errors.h"
 #include "draw/draw_graph.h"
 #include "draw/kr_font_draw.h"
+#include "effects/gfb_roll.h"
 #include "effects/kr_anime_ctr.h"
+#include "effects/kr_roll.h"
 #include "effects/kr_slide.h"
 #include "onair/kr_gfb.h"
 #include "online/kr_online_ctl.h"
@@ -25,6 +27,11 @@ int CKrOnlineCtl::GfbGraphDisp()
     const int bank = m_pGfb->GetBankWrite();
     if (m_pDrawGraph->DrawFrame(m_pGfb->GetGfb(bank)) != 0) return ZK_FAIL(-1);
     return CopyGfbRectBank(bank, m_pDrawGraph->GetDispEria());
+}
+
+int CKrOnlineCtl::GfbRoll(long rollMode, long direction, long amount, long amountIsStep)
+{
+    return Ready() ? m_pGfbRoll->GfbRoll(rollMode, direction, amount, amountIsStep) : ZK_FAIL(0);
 }
 
 // ---- slides ----
@@ -118,4 +125,92 @@ int CKrOnlineCtl::AnimeWait()
 {
     // Nothing was started when nothing is up: nothing to wait for.
     return Ready() ? m_pAnime->AnimeWait() : 1;
+}
+
+// ---- the roll: 1 success, 0 failure, as the roll answers ----
+
+int CKrOnlineCtl::SetRoll(CKrFrameBuffer* image, int step, int direction, int mode)
+{
+    return Ready() ? m_pRoll->SetRoll(image, step, direction, mode) : ZK_FAIL(0);
+}
+
+int CKrOnlineCtl::SetupRoll()
+{
+    return Ready() ? m_pRoll->SetupRoll() : ZK_FAIL(0);
+}
+
+int CKrOnlineCtl::StartRoll()
+{
+    return Ready() ? m_pRoll->StartRoll() : ZK_FAIL(0);
+}
+
+int CKrOnlineCtl::StartRollSleep()
+{
+    return Ready() ? m_pRoll->StartRollSleep() : ZK_FAIL(0);
+}
+
+int CKrOnlineCtl::BreakRoll()
+{
+    return Ready() ? m_pRoll->BreakRoll() : ZK_FAIL(0);
+}
+
+// The queries and conversions need no board: the roll answers them before Initial too.
+int CKrOnlineCtl::SetStepRoll(int step)
+{
+    return m_pRoll->SetStepRoll(step);
+}
+
+int CKrOnlineCtl::GetStepRoll()
+{
+    return m_pRoll->GetStepRoll();
+}
+
+unsigned long CKrOnlineCtl::GetTimeRoll()
+{
+    return m_pRoll->GetTimeRoll();
+}
+
+int CKrOnlineCtl::GetStateRoll()
+{
+    return m_pRoll->GetStateRoll();
+}
+
+long CKrOnlineCtl::GetStateNowPosRoll()
+{
+    return m_pRoll->GetStateNowPosRoll();
+}
+
+long CKrOnlineCtl::GetStatePosSizeRoll()
+{
+    return m_pRoll->GetStatePosSizeRoll();
+}
+
+void CKrOnlineCtl::SetRollEndEvent(CEvent* event)
+{
+    m_pRoll->SetRollEndEvent(event);
+}
+
+void CKrOnlineCtl::CrearRoll()
+{
+    m_pRoll->Crear();
+}
+
+int CKrOnlineCtl::CompTimeToStep(int size, unsigned long ms, int vertical, int mode)
+{
+    return m_pRoll->CompTimeToStep(size, ms, vertical, mode);
+}
+
+int CKrOnlineCtl::CompTimeToStep(CKrFrameBuffer* image, unsigned long ms, int vertical, int mode)
+{
+    return m_pRoll->CompTimeToStep(image, ms, vertical, mode);
+}
+
+unsigned long CKrOnlineCtl::CompStepToTime(int size, int step, int vertical, int mode)
+{
+    return m_pRoll->CompStepToTime(size, step, vertical, mode);
+}
+
+unsigned long CKrOnlineCtl::CompStepToTime(CKrFrameBuffer* image, int step, int vertical, int mode)
+{
+    return m_pRoll->CompStepToTime(image, step, vertical, mode);
 }

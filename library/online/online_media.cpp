@@ -170,8 +170,11 @@ int CKrOnlineCtl::MotionStopProc()
         FreezeLine(m_nMotionLine.load(), true);
         m_bMotionFrozenAtEnd = 1;
     }
-    // At the end the clip (or the 3D effect) has played: the host's wait ends there.
-    if (position >= duration && m_bMotionPlaying.load()) MotionDone();
+    // At the end the clip (or the 3D effect) has played: the host's wait ends there. A graph
+    // that completes stops and goes back to its start, so a stopped graph has ended too; the
+    // wait must not outlive the clip.
+    const bool ended = position >= duration || m_pGraph->GetState(0) == MQFG_STATE_STOPPED;
+    if (ended && m_bMotionPlaying.load()) MotionDone();
     return 0;
 }
 
@@ -203,7 +206,13 @@ int CKrOnlineCtl::WaveSet(const char* file)
     m_pGraph->SetLeftAudioFilename(has_left || !has_right ? left.c_str() : nullptr);
     m_pGraph->SetRightAudioFilename(has_right ? right.c_str() : nullptr);
     m_pGraph->FgStop();
-    if (m_pGraph->BilGraph_WaveSound() != 0) return Fail("WaveSetErr %s", file);
+    // A sound already set (or left half-built by a failed set) would keep its own files: the
+    // graph builds the wave configuration only once. The new sound replaces it.
+    m_pGraph->DisGraph_WaveSound();
+    if (m_pGraph->BilGraph_WaveSound() != 0) {
+        m_pGraph->DisGraph_WaveSound();
+        return Fail("WaveSetErr %s", file);
+    }
     m_pGraph->AudioMasterVolume(0.0);
     m_pGraph->FgSeek(0.0);
     return 0;

@@ -82,7 +82,7 @@ inline std::vector<FieldWriteEntry> front_writes(zk::VirtualBoard& board, std::u
 // area must journal in board field `field` (odd board fields are second fields): the lines of
 // that field's parity (the first field is the odd lines), each from the source row at the same
 // offset, summed as the graph sums them. The area must lie inside the source and the output.
-inline FieldWriteEntry expected_write(long long field, const CKrFrameBuffer& source, long sx, long sy, long w, long h,
+inline FieldWriteEntry expected_field_write(long long field, const CKrFrameBuffer& source, long sx, long sy, long w, long h,
                                       long dx, long dy)
 {
     const bool second = field % 2 == 1;

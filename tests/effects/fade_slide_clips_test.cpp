@@ -5,11 +5,9 @@
 // the clips go to the folder ZORVIK_CLIPS_OUT names, or to the build's test folder.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
+#include "effects/clip_recording.h"
 #include "effects/fade_slide_fixture.h"
 #include "imagefile/img_file.h"
 #include "platform/board/output_stage.h"
@@ -50,28 +48,10 @@ protected:
 
     void start(const char* file)
     {
-        const char* dir = std::getenv("ZORVIK_CLIPS_OUT");
-        path = dir ? std::string(dir) + "/" + file : zt::temp_path(file);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::filesystem::remove(path);
-        zk::RecorderSettings settings;
-        settings.video_path = path;
-        zk::OutputStage& stage = zk::output_stage(shared_board());
-        if (board().current_field() % 2 == 1) {
-            ASSERT_TRUE(board().step_fields(1));  // begin on a first field
-        }
-        ASSERT_EQ(stage.start_recording(settings), zk::kRecorderOk) << stage.recording_error();
+        path = zt::clip_path(file);
+        zt::start_clip(shared_board(), path);
     }
-
-    void finish()
-    {
-        if (board().current_field() % 2 == 1) {
-            ASSERT_TRUE(board().step_fields(1));
-        }
-        zk::OutputStage& stage = zk::output_stage(shared_board());
-        ASSERT_EQ(stage.stop_recording(), zk::kRecorderOk) << stage.recording_error();
-        std::printf("wrote %s (%lld frames)\n", path.c_str(), stage.recording_counts().frames);
-    }
+    void finish() { zt::finish_clip(shared_board(), path); }
 
     CKrFrameBuffer base;
     std::string path;

@@ -249,7 +249,7 @@ protected:
     void expect_frame(std::vector<zt::FieldWriteEntry>& want, int no, long long start, long event, long frame, POINT dst)
     {
         for (long e : {event, event + 1})
-            want.push_back(zt::expected_write(start + e, *anime->strip(no), 0, frame * kSpinH, kSpinW, kSpinH, dst.x, dst.y));
+            want.push_back(zt::expected_field_write(start + e, *anime->strip(no), 0, frame * kSpinH, kSpinW, kSpinH, dst.x, dst.y));
     }
 
     CKrGfb banks;
@@ -416,8 +416,8 @@ TEST_F(AnimeOnAir, ReloadingAPlayingStripShowsTheNewFrames)
     ASSERT_TRUE(board().step_fields(2));
     const long long now = board().current_field();
     EXPECT_EQ(zt::front_writes(board(), mark),
-              (std::vector<zt::FieldWriteEntry>{zt::expected_write(now - 1, plate, 0, 0, kSpinW, kSpinH, dst.x, dst.y),
-                                                zt::expected_write(now, plate, 0, 0, kSpinW, kSpinH, dst.x, dst.y)}));
+              (std::vector<zt::FieldWriteEntry>{zt::expected_field_write(now - 1, plate, 0, 0, kSpinW, kSpinH, dst.x, dst.y),
+                                                zt::expected_field_write(now, plate, 0, 0, kSpinW, kSpinH, dst.x, dst.y)}));
 }
 
 TEST_F(AnimeOnAir, LayeredOverOrUnderTheBanksPicture)
@@ -484,7 +484,7 @@ TEST_F(AnimeOnAir, AllThirtyTwoPlayAtOnceEachInItsPlace)
         for (long k = 0; k < 2; ++k) {
             const long event = delay + 1 + 2 * k + hold * k;
             for (long e : {event, event + 1})
-                want.push_back(zt::expected_write(start + e, *anime->strip(no), 0, k * 60, 80, 60, dst.x, dst.y));
+                want.push_back(zt::expected_field_write(start + e, *anime->strip(no), 0, k * 60, 80, 60, dst.x, dst.y));
         }
     }
     auto order = [](const zt::FieldWriteEntry& x, const zt::FieldWriteEntry& y) {

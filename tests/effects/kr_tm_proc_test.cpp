@@ -193,8 +193,8 @@ protected:
                 const long long after_tick = (at - start_field) % kTickFields;
                 EXPECT_TRUE(after_tick == 0 || after_tick == 1) << "face " << i << " first written in field " << at;
             }
-            EXPECT_EQ(writes[2 * i], zt::expected_write(at, f, 0, 0, w, h, x, y)) << "face " << i;
-            EXPECT_EQ(writes[2 * i + 1], zt::expected_write(at + 1, f, 0, 0, w, h, x, y)) << "face " << i;
+            EXPECT_EQ(writes[2 * i], zt::expected_field_write(at, f, 0, 0, w, h, x, y)) << "face " << i;
+            EXPECT_EQ(writes[2 * i + 1], zt::expected_field_write(at + 1, f, 0, 0, w, h, x, y)) << "face " << i;
         }
     }
 
@@ -306,8 +306,8 @@ TEST_F(ClockOnAir, TenthsAddedAndTakenAwayShowAtOnce)
         const CKrFrameBuffer face = digits.face(c.face);
         const long w = digits.width(1), h = digits.height();
         EXPECT_EQ(zt::front_writes(board(), mark),
-                  (std::vector<zt::FieldWriteEntry>{zt::expected_write(now + 1, face, 0, 0, w, h, 300, 20),
-                                                    zt::expected_write(now + 2, face, 0, 0, w, h, 300, 20)}))
+                  (std::vector<zt::FieldWriteEntry>{zt::expected_field_write(now + 1, face, 0, 0, w, h, 300, 20),
+                                                    zt::expected_field_write(now + 2, face, 0, 0, w, h, 300, 20)}))
             << c.from << " by " << c.tenths;
     }
 }
@@ -362,9 +362,9 @@ TEST_F(ClockOnAir, AFaceComposedWhileTheLastWasHalfWrittenReachesBothFields)
     const CKrFrameBuffer five = digits.face({B, 0, C, 0, 5}), seven = digits.face({B, 0, C, 0, 7});
     const long w = digits.width(0), h = digits.height();
     EXPECT_EQ(zt::front_writes(board(), mark),
-              (std::vector<zt::FieldWriteEntry>{zt::expected_write(on + 1, five, 0, 0, w, h, 10, 10),
-                                                zt::expected_write(on + 2, seven, 0, 0, w, h, 10, 10),
-                                                zt::expected_write(on + 3, seven, 0, 0, w, h, 10, 10)}));
+              (std::vector<zt::FieldWriteEntry>{zt::expected_field_write(on + 1, five, 0, 0, w, h, 10, 10),
+                                                zt::expected_field_write(on + 2, seven, 0, 0, w, h, 10, 10),
+                                                zt::expected_field_write(on + 3, seven, 0, 0, w, h, 10, 10)}));
 }
 
 TEST_F(ClockOnAir, SwitchedOffTheLastFaceStaysAndNothingIsWritten)

@@ -77,6 +77,15 @@ public:
             if (e.kind == zk::JournalKind::GraphicsWrite) out.push_back({e.field, e.target, words_of(e)});
         return out;
     }
+    // The channels' strobe changes since `from`: "Fiesta3 strobe rate 0" (frozen), "... 1".
+    std::vector<std::string> strobes(std::uint64_t from)
+    {
+        std::vector<std::string> out;
+        for (const zk::JournalEntry& e : board().journal().since(from))
+            if (e.kind == zk::JournalKind::StateChange && e.text.rfind("strobe rate", 0) == 0)
+                out.push_back(e.target + " " + e.text);
+        return out;
+    }
     // Entries of a kind whose target starts with `prefix`.
     std::vector<zk::JournalEntry> entries(std::uint64_t from, zk::JournalKind kind, const std::string& prefix = "")
     {

@@ -132,6 +132,12 @@ TEST(OnlineLife, OperationsBeforeInitialReturnTheirFailureAndReachNothing)
         {"MotionPlay", [&] { return ctl.MotionPlay(); }},
         {"WaveSet", [&] { return ctl.WaveSet("tone"); }},
         {"WaitField", [&] { return ctl.WaitField(); }},
+        {"WipeSet", [&] { return ctl.WipeSet(0, 1, 0, 0, 0, 0, 0, 4); }},
+        {"WipeStart", [&] { return ctl.WipeStart(0); }},
+        {"WipeWait", [&] { return ctl.WipeWait(); }},
+        {"DveSlideSet", [&] { return ctl.DveSlideSet(0, 0, 1, 0, 0, 4); }},
+        {"DveSlideStart", [&] { return ctl.DveSlideStart(2); }},
+        {"DveSlideWait", [&] { return ctl.DveSlideWait(); }},
     };
     for (const auto& [what, op] : minus_one) EXPECT_EQ(op(), -1) << what;
     const std::vector<std::pair<const char*, std::function<int()>>> zero = {
@@ -139,6 +145,13 @@ TEST(OnlineLife, OperationsBeforeInitialReturnTheirFailureAndReachNothing)
         {"AnimeStart", [&] { return ctl.AnimeStart(); }},
         {"Set3Ddve", [&] { return ctl.Set3Ddve("a", "b"); }},
         {"End3Ddve", [&] { return ctl.End3Ddve(); }},
+        {"SetRoll", [&] { return ctl.SetRoll(&fb, 10, 1, 0); }},
+        {"StartRoll", [&] { return ctl.StartRoll(); }},
+        {"GfbRoll", [&] { return ctl.GfbRoll(0, 0, 10, 0); }},
+        {"Set2DPtn", [&] { return ctl.Set2DPtn(0, 0, 10, 0); }},
+        {"Start2DDveAct", [&] { return ctl.Start2DDveAct(0); }},
+        {"PostionDirect2DDve", [&] { return ctl.PostionDirect2DDve(0, 0, 1, 1, 0); }},
+        {"Wait2DDveAct", [&] { return ctl.Wait2DDveAct(); }},
     };
     for (const auto& [what, op] : zero) EXPECT_EQ(op(), 0) << what;
     EXPECT_EQ(ctl.AnimeWait(), 1) << "nothing was started";

@@ -30,7 +30,12 @@ void IdlePump::stop()
 {
     quit_ = true;
     wake_settle_waiters();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+        // A step cut short by the stop may have left its field's work running: let it finish,
+        // so whatever the owner does next starts from a settled board.
+        if (!settle()) failed_ = true;
+    }
 }
 
 void IdlePump::run()

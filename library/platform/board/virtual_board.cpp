@@ -128,8 +128,13 @@ void VirtualBoard::enter_simulation()
     ManualTimeBase* clock = manual_;
     install_simulated_time(this, [clock] { return clock->now(); }, config_.local_start);
     manual_->set_after_move([this] {
+        // What the moment's events set in motion (a field's interrupt and everything it wakes)
+        // finishes first; only then do the waits whose time ran out end, so a thread that
+        // sleeps or times out to look at the effects' state finds that moment's work done.
+        const std::atomic<bool>* stop = settle_stop_.load();
+        if (!settle(0, stop)) settle_failed_ = true;
         simulated_time_moved();
-        if (!settle(0, settle_stop_.load())) settle_failed_ = true;
+        if (!settle(0, stop)) settle_failed_ = true;
     });
 }
 

@@ -8,7 +8,8 @@
 // IdlePump is for tests whose own thread blocks in a library call that needs fields to pass
 // (a wait for a fade, a slide that plays to its end): it advances one field only when
 // everything, the test's thread included, has settled. It makes the constructing thread a
-// participant for its lifetime, so the pump never moves time while that thread is busy.
+// participant for its lifetime, so the pump never moves time while that thread is busy, and
+// stop() returns with the last field's work finished.
 //
 // Library code never includes the headers of platform/testing/.
 #pragma once

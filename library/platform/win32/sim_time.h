@@ -8,7 +8,9 @@
 //
 // A timed wait runs out at the first moment the mover reports (simulated_time_moved) at or
 // after its deadline: with a clock stepped field by field, at a field boundary. So Sleep(100)
-// begun on a boundary at 59.94 fields a second ends at the sixth field (100.1 ms).
+// begun on a boundary at 59.94 fields a second ends at the sixth field (100.1 ms). The board
+// reports the move only once that moment's events have been handled and everything settled,
+// so a thread that wakes from a time-out finds the field's work done.
 #pragma once
 
 #include <functional>
