@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 
 #include "onair_runner.h"
@@ -33,6 +34,7 @@ std::string usage_text()
            "  --realtime        run on the real clock at the field rate (with --stats: headless)\n"
            "  --stats           print dropped fields and the worst and median per-field work\n"
            "  --screenshot F    open the window, run N fields, save the window to F and quit\n"
+           "  --journal FILE    headless: write the board's journal to FILE, one entry a line\n"
            "  --list            list the cue sheet's operations\n";
 }
 
@@ -53,6 +55,8 @@ bool parse_command_line(const std::vector<std::string>& args, CommandLine& out, 
             if (!value(out.cue)) return false;
         } else if (a == "--record") {
             if (!value(out.record)) return false;
+        } else if (a == "--journal") {
+            if (!value(out.journal)) return false;
         } else if (a == "--screenshot") {
             if (!value(out.screenshot)) return false;
         } else if (a == "--fields") {
@@ -107,7 +111,7 @@ int run_headless(const CommandLine& cmd, std::ostream& out, std::ostream& err)
     options.clock = cmd.realtime ? ClockMode::real_time : ClockMode::stepped;
     options.record_path = cmd.record;
     options.sheet_folder = std::filesystem::path(cmd.cue).parent_path().string();
-    options.journal_lines = 0;
+    options.journal_lines = cmd.journal.empty() ? 0 : static_cast<std::size_t>(-1);
     OnAirRunner runner(options);
     std::string error;
     if (!runner.start(error)) {
@@ -138,6 +142,14 @@ int run_headless(const CommandLine& cmd, std::ostream& out, std::ostream& err)
         out << "recorded " << runner.recorded_frames() << " frames (" << runner.field() << " fields) of program out to "
             << cmd.record << '\n';
     if (cmd.stats) out << work.text() << '\n';
+    if (!cmd.journal.empty()) {
+        std::ofstream file(cmd.journal);
+        for (const std::string& line : runner.journal_lines()) file << line << '\n';
+        if (!file) {
+            err << "cannot write the journal to " << cmd.journal << '\n';
+            status = 1;
+        }
+    }
     return status;
 }
 

@@ -4,6 +4,7 @@
 //   zorvik-onair --cue FILE --record OUT.mkv --fields N    headless: program out recorded
 //   zorvik-onair --cue FILE --realtime --fields N --stats  headless on the real clock, measured
 //   zorvik-onair --cue FILE --screenshot OUT.png --fields N   the window after N fields, saved
+//   ... --journal FILE                                    headless: the board's journal kept
 //   zorvik-onair --list                                    the cue sheet's operations
 //
 // Headless runs need no display. Exit status: 0 done; 1 the run failed (the controller did
@@ -21,6 +22,7 @@ struct CommandLine {
     std::string cue;
     std::string record;
     std::string screenshot;
+    std::string journal; // headless: the board's journal written here, one entry a line
     long long fields = -1; // -1: as long as the sheet, or until the window closes
     bool realtime = false;
     bool stats = false;

@@ -11,6 +11,8 @@
 #include "draw/kr_font_draw.h"
 #include "effects/kr_fade_ctr.h"
 #include "effects/kr_tm_proc.h"
+#include "framebuffer/kr_frame_buffer.h"
+#include "imagefile/img_file.h"
 #include "online/kr_online_ctl.h"
 
 namespace oa {
@@ -24,6 +26,40 @@ enum class Success { zero, one };
 } // namespace
 
 CuePlayer::CuePlayer(CKrOnlineCtl& ctl, std::string folder) : ctl_(ctl), folder_(std::move(folder)) {}
+
+CuePlayer::~CuePlayer() = default;
+
+// A video still: the picture fitted to the channel's frame and made opaque, as a camera's
+// picture would be.
+long long CuePlayer::still(const Cue& c)
+{
+    CImgFile file;
+    if (file.LoadImage(CString(path(c.args[1].text).c_str())) != 0) return -1;
+    CKrFrameBuffer picture;
+    if (file.GetImg()->SizeChange(&picture, 720, 486) != 0) return -1;
+    DWORD* p = picture.GetBufferDWord();
+    for (long n = 0; n < 720 * 486; ++n) p[n] |= 0xFF000000u;
+    return ctl_.PutFiesta(c.args[0].i(), &picture, 0, 0, 720, 486, 0, 0);
+}
+
+// The picture from a file or from the write bank, handed to the roll; kept when taken.
+long long CuePlayer::roll(const Cue& c)
+{
+    auto picture = std::make_unique<CKrFrameBuffer>();
+    size_t a = 0;
+    if (c.operation == "roll") {
+        CImgFile file;
+        if (file.LoadImage(CString(path(c.args[0].text).c_str())) != 0) return 0;
+        *picture = *file.GetImg();
+        a = 1;
+    } else {
+        if (ctl_.ImageGet(picture.get(), c.args[0].i(), c.args[1].i(), c.args[2].i(), c.args[3].i()) != 0) return 0;
+        a = 4;
+    }
+    const int r = ctl_.SetRoll(picture.get(), c.args[a].i(), c.args[a + 1].i(), c.args[a + 2].i());
+    if (r == 1) roll_picture_ = std::move(picture);
+    return r;
+}
 
 std::string CuePlayer::path(const std::string& name) const
 {
@@ -96,6 +132,7 @@ CueOutcome CuePlayer::play(const Cue& c)
     else if (op == "copybank") r = k.CopyBank(i(0), i(1));
     else if (op == "box") r = k.BoxFill(i(0), i(1), i(2), i(3), w(4));
     else if (op == "preview") r = i(0) ? k.PreviewOn() : k.PreviewOff();
+    else if (op == "still") r = still(c);
     // Drawing.
     else if (op == "font") r = k.GetFontDraw()->FontOpen(c.args[1].text.c_str(), i(0));
     else if (op == "text") r = text(c);
@@ -137,6 +174,38 @@ CueOutcome CuePlayer::play(const Cue& c)
     } else if (op == "animestop") {
         success = Success::one;
         r = k.AnimeStop(i(0));
+    }
+    // Rolls and crawls.
+    else if (op == "roll" || op == "rollgrab") {
+        success = Success::one;
+        r = roll(c);
+    } else if (op == "rollstart") {
+        success = Success::one;
+        r = k.StartRoll();
+    } else if (op == "rollbreak") {
+        success = Success::one;
+        r = k.BreakRoll();
+    } else if (op == "gfbroll") {
+        success = Success::one;
+        r = k.GfbRoll(i(0), i(1), i(2), i(3));
+    }
+    // Wipes and the 2D DVE.
+    else if (op == "wipe") r = k.WipeSet(i(0), w(1), w(2), w(3), w(4), w(5), w(6), w(7));
+    else if (op == "wipestart") r = k.WipeStart(i(0));
+    else if (op == "dveslide") r = k.DveSlideSet(i(0), i(1), i(2), w(3), w(4), w(5));
+    else if (op == "dveslidestart") r = k.DveSlideStart(i(0));
+    else if (op == "dve") {
+        success = Success::one;
+        r = k.Set2DPtn(i(0), i(1), i(2), i(3));
+    } else if (op == "dvestart") {
+        success = Success::one;
+        r = k.Start2DDveAct(i(0));
+    } else if (op == "dvebreak") {
+        success = Success::one;
+        r = k.Break2DDveAct(i(0));
+    } else if (op == "dvepos") {
+        success = Success::one;
+        r = k.PostionDirect2DDve(c.args[0].real, c.args[1].real, c.args[2].real, c.args[3].real, i(4));
     } else {
         return {false, -1, op + ": not an operation the player knows"};
     }

@@ -4,14 +4,17 @@
 // and effect controllers it hands out) unchanged, and the result says whether the controller
 // accepted them. Text and shape cues set every drawing attribute they use, from their options
 // or the defaults, before drawing, so a cue never inherits the look of the one before. Files
-// named by a cue are found beside the sheet unless their names are absolute.
+// named by a cue are found beside the sheet unless their names are absolute. The player keeps
+// the picture a roll moves; it must be destroyed after the controller.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "cue_sheet.h"
 
 class CKrOnlineCtl;
+class CKrFrameBuffer;
 
 namespace oa {
 
@@ -25,6 +28,9 @@ class CuePlayer {
 public:
     // `folder` is where relative file names are looked for (the sheet's folder).
     CuePlayer(CKrOnlineCtl& ctl, std::string folder);
+    ~CuePlayer();
+    CuePlayer(const CuePlayer&) = delete;
+    CuePlayer& operator=(const CuePlayer&) = delete;
 
     CueOutcome play(const Cue& cue);
 
@@ -32,9 +38,15 @@ private:
     std::string path(const std::string& name) const;
     long long text(const Cue& cue);
     long long shape(const Cue& cue);
+    long long roll(const Cue& cue);
+    long long still(const Cue& cue);
 
     CKrOnlineCtl& ctl_;
     std::string folder_;
+    // The picture the roll moves: the roll borrows it until it has ended, so it is replaced
+    // only when the roll has taken a new one, and it outlives the controller's use of it (the
+    // player is let go after the controller).
+    std::unique_ptr<CKrFrameBuffer> roll_picture_;
 };
 
 } // namespace oa

@@ -35,6 +35,7 @@ constexpr CueOperation kOperations[] = {
     {"copybank", "ii", {kNoOptions, 0}, "from to", "copy a whole bank"},
     {"box", "iiiii", {kNoOptions, 0}, "x y w h colour", "fill a rectangle of the write bank"},
     {"preview", "i", {kNoOptions, 0}, "on", "preview out shows the next bank (1) or not (0)"},
+    {"still", "is", {kNoOptions, 0}, "channel file", "a picture, fitted to 720 x 486 and opaque, on a Fiesta channel"},
     // Drawing.
     {"font", "is", {kNoOptions, 0}, "number face", "open a face under a number (1-50)"},
     {"text", "iiis", kTextOptions, "x y size text", "draw text into the write bank"},
@@ -61,6 +62,27 @@ constexpr CueOperation kOperations[] = {
     {"animemode", "iiiii", {kNoOptions, 0}, "no passes delay hold stop", "set how an animation plays"},
     {"animestart", "", {kNoOptions, 0}, "", "start the prepared animations"},
     {"animestop", "i", {kNoOptions, 0}, "no", "stop an animation"},
+    // Rolls and crawls.
+    {"roll", "siii", {kNoOptions, 0}, "file step direction mode",
+     "prepare a roll (direction 1) or crawl (0) of a picture file; step in tenths of a pixel a field"},
+    {"rollgrab", "iiiiiii", {kNoOptions, 0}, "x y w h step direction mode",
+     "prepare a roll or crawl of a rectangle of the write bank"},
+    {"rollstart", "", {kNoOptions, 0}, "", "start the prepared roll"},
+    {"rollbreak", "", {kNoOptions, 0}, "", "break the roll off"},
+    {"gfbroll", "iiii", {kNoOptions, 0}, "mode direction amount isstep",
+     "push or slide the next bank over the picture on air"},
+    // Wipes.
+    {"wipe", "iiiiiiii", {kNoOptions, 0}, "unit pattern modifier mode value1 value2 direction steps",
+     "prepare a wipe unit (0 or 1)"},
+    {"wipestart", "i", {kNoOptions, 0}, "which", "start wipe 0, 1, or 2 for both"},
+    // 2D DVE.
+    {"dveslide", "iiiiii", {kNoOptions, 0}, "slide direction in borderwidth bordercolour steps",
+     "prepare a 2D DVE slide (0 or 1)"},
+    {"dveslidestart", "i", {kNoOptions, 0}, "which", "start DVE slide 0, 1, or 2 for both"},
+    {"dve", "iiii", {kNoOptions, 0}, "pattern out fields act", "prepare a 2D DVE move (preset 0-14) on action 0-2"},
+    {"dvestart", "i", {kNoOptions, 0}, "act", "start a 2D DVE move"},
+    {"dvebreak", "i", {kNoOptions, 0}, "act", "end a 2D DVE move at once"},
+    {"dvepos", "rrrri", {kNoOptions, 0}, "x y w h act", "place a 2D DVE action's picture (0.0-1.0 of the picture)"},
 };
 
 bool is_blank(char c)

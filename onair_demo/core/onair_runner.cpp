@@ -227,8 +227,16 @@ bool OnAirRunner::finish(std::string& error)
         }
         m.recording = false;
     }
-    m.player.reset();
+    // The controller first: the player keeps the picture a running roll borrows. Ending an
+    // effect that runs may wait for its last fields (or for a time-out), which on a stepped
+    // board come only when someone steps it.
+    if (m.ctl && m.board_override) {
+        zk::IdlePump pump(*m.board);
+        m.ctl.reset();
+        pump.stop();
+    }
     m.ctl.reset();
+    m.player.reset();
     m.hold.reset();
     m.board.reset();
     m.board_override.reset();
