@@ -132,6 +132,7 @@ CueOutcome CuePlayer::play(const Cue& c)
     else if (op == "copybank") r = k.CopyBank(i(0), i(1));
     else if (op == "box") r = k.BoxFill(i(0), i(1), i(2), i(3), w(4));
     else if (op == "preview") r = i(0) ? k.PreviewOn() : k.PreviewOff();
+    else if (op == "preout") r = k.ChPreOut(i(0));
     else if (op == "still") r = still(c);
     // Drawing.
     else if (op == "font") r = k.GetFontDraw()->FontOpen(c.args[1].text.c_str(), i(0));

@@ -35,6 +35,7 @@ constexpr CueOperation kOperations[] = {
     {"copybank", "ii", {kNoOptions, 0}, "from to", "copy a whole bank"},
     {"box", "iiiii", {kNoOptions, 0}, "x y w h colour", "fill a rectangle of the write bank"},
     {"preview", "i", {kNoOptions, 0}, "on", "preview out shows the next bank (1) or not (0)"},
+    {"preout", "i", {kNoOptions, 0}, "channel", "the Fiesta channel preview out shows (and the next bank goes to)"},
     {"still", "is", {kNoOptions, 0}, "channel file", "a picture, fitted to 720 x 486 and opaque, on a Fiesta channel"},
     // Drawing.
     {"font", "is", {kNoOptions, 0}, "number face", "open a face under a number (1-50)"},
