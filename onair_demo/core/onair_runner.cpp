@@ -46,13 +46,16 @@ OutputImage image_of(const zk::OutputPicture& p)
 
 std::string FieldWork::text() const
 {
-    char buf[256];
+    char buf[512];
     const double share_worst = field_ms > 0 ? 100.0 * worst_ms / field_ms : 0.0;
     const double share_median = field_ms > 0 ? 100.0 * median_ms / field_ms : 0.0;
+    const double share_free = field_ms > 0 ? 100.0 * worst_free_ms / field_ms : 0.0;
     std::snprintf(buf, sizeof buf,
-                  "fields %lld, dropped %lld, per-field work worst %.3f ms (%.1f %% of %.2f ms), median %.3f ms "
+                  "fields %lld, dropped %lld (%lld of them while a cue's call waited for the board); per-field work "
+                  "worst %.3f ms (%.1f %% of %.2f ms), worst without such a wait %.3f ms (%.1f %%), median %.3f ms "
                   "(%.1f %%)",
-                  fields, dropped, worst_ms, share_worst, field_ms, median_ms, share_median);
+                  fields, dropped, waited, worst_ms, share_worst, field_ms, worst_free_ms, share_free, median_ms,
+                  share_median);
     return buf;
 }
 
@@ -184,6 +187,7 @@ bool OnAirRunner::advance(std::string& error)
             return false;
         }
         work_ms_.push_back(ms_since(t0));
+        work_waited_.push_back(passed > 0);
         field_ += 1 + passed;
         sheet_field_ += 1 + passed;
         read_journal();
@@ -208,7 +212,13 @@ bool OnAirRunner::advance(std::string& error)
     }
     const REFERENCE_TIME began = m.board->field_time(now_field);
     const REFERENCE_TIME done = m.board->time_base()->now();
+    // Some calls wait for the board by their nature (a still settles its channel for half a
+    // second, a picture put on air waits for the field work before it): the fields that pass
+    // meanwhile are the host's, counted apart from fields it missed for want of time.
+    const long long waited = m.board->current_field() - now_field;
+    waited_ += waited;
     work_ms_.push_back(static_cast<double>(done - began) / 10'000.0);
+    work_waited_.push_back(waited > 0);
     read_journal();
     return true;
 }
@@ -254,6 +264,9 @@ FieldWork OnAirRunner::work() const
     FieldWork w;
     w.fields = static_cast<long long>(work_ms_.size());
     w.dropped = dropped_;
+    w.waited = waited_;
+    for (size_t i = 0; i < work_ms_.size(); ++i)
+        if (!work_waited_[i]) w.worst_free_ms = std::max(w.worst_free_ms, work_ms_[i]);
     w.field_ms = impl_->field_ms;
     if (work_ms_.empty()) return w;
     std::vector<double> sorted = work_ms_;

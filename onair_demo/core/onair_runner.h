@@ -50,6 +50,8 @@ struct OutputImage {
 struct FieldWork {
     long long fields = 0;
     long long dropped = 0; // fields the host reached only after the next had begun
+    long long waited = 0;  // of those, fields that passed while a cue's call waited for the board
+    double worst_free_ms = 0.0; // the worst field whose cues did not wait for the board
     double worst_ms = 0.0;
     double median_ms = 0.0;
     double field_ms = 0.0; // the field period
@@ -107,7 +109,9 @@ private:
     JournalFieldCheck check_;
     std::deque<std::string> lines_;
     std::vector<double> work_ms_;
+    std::vector<bool> work_waited_;
     long long dropped_ = 0;
+    long long waited_ = 0;
 };
 
 } // namespace oa

@@ -94,7 +94,8 @@ bool OnAirWindow::advance_one(QString* error)
 
 bool OnAirWindow::run_fields(long long fields, QString* error)
 {
-    for (long long i = 0; i < fields; ++i)
+    const long long until = runner_->field() + fields;
+    while (runner_->field() < until)
         if (!advance_one(error)) return false;
     show_state();
     return true;

@@ -22,7 +22,7 @@ class OnAirWindow : public QMainWindow {
 public:
     explicit OnAirWindow(std::unique_ptr<oa::OnAirRunner> runner, QWidget* parent = nullptr);
 
-    // Advances `fields` fields at once (no display in between) and shows the result.
+    // Runs `fields` more fields at once (no display in between) and shows the result.
     bool run_fields(long long fields, QString* error);
     oa::OnAirRunner& runner() { return *runner_; }
 
