@@ -2,7 +2,8 @@
 //
 // The runner owns the board the controller runs on: a board on a hand-stepped clock for the
 // headless mode, the soak and the tests (each advance() runs the cues of the next field and
-// steps exactly one field, every consequence settled before it returns), or the board's real
+// steps one field, every consequence settled before it returns; a cue whose call waits for
+// the board meanwhile lets the board move on, and those fields count as run), or the board's real
 // clock at the video rate for the window and the real-time measurement (advance() then waits
 // for the controller's next field and runs every cue that has come due, late ones included, so
 // nothing on the sheet is skipped even when the host falls behind). It starts the controller
