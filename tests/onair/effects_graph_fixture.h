@@ -22,6 +22,7 @@
 #include "platform/board/mixer/mixer_catalogue.h"
 #include "platform/board/mixer/mixer_model.h"
 #include "platform/filtergraph/graph_dot.h"
+#include "platform/filtergraph/virtual_filter.h"
 #include "platform/registry/registry.h"
 #include "support/test_support.h"
 
@@ -57,6 +58,29 @@ inline std::string pin_name(IPin* pin)
     if (info.pFilter) info.pFilter->Release();
     info.achName[127] = 0;
     return zk::to_ansi(info.achName);
+}
+
+// What feeds a mixer input ("<unit>:<pin>") of `graph`: "<source label> <file it plays>", or
+// "" when nothing is connected there.
+inline std::string source_feeding(CMQGraph& graph, const std::string& input)
+{
+    zk::ComPtr<IEnumFilters> all;
+    graph.GetGraphBuilder()->EnumFilters(all.put());
+    IBaseFilter* f = nullptr;
+    std::string found;
+    while (all->Next(1, &f, nullptr) == S_OK) {
+        zk::ComPtr<IBaseFilter> filter = zk::ComPtr<IBaseFilter>::attach(f);
+        zk::ComPtr<IPin> out = zk::ComPtr<IPin>::attach(graph.FindPin(f, nullptr, PINDIR_OUTPUT));
+        zk::ComPtr<IPin> peer;
+        if (!out || FAILED(out->ConnectedTo(peer.put())) || !peer) continue;
+        PIN_INFO info{};
+        peer->QueryPinInfo(&info);
+        zk::ComPtr<IBaseFilter> other = zk::ComPtr<IBaseFilter>::attach(info.pFilter);
+        if (filter_label(other.get()) + ":" + pin_name(peer.get()) != input) continue;
+        auto* virtual_filter = dynamic_cast<zk::VirtualFilter*>(f);
+        found = filter_label(f) + " " + (virtual_filter ? virtual_filter->current_file() : "?");
+    }
+    return found;
 }
 
 // The graph as people read it: "filter <label> x<count>" lines, then "<label>:<pin> ->

@@ -64,26 +64,7 @@ protected:
         return false;
     }
     // The file each source feeding `input` ("<unit>:<pin>") plays, by the source's label.
-    std::string source_of(const std::string& input)
-    {
-        zk::ComPtr<IEnumFilters> all;
-        graph->GetGraphBuilder()->EnumFilters(all.put());
-        IBaseFilter* f = nullptr;
-        std::string found;
-        while (all->Next(1, &f, nullptr) == S_OK) {
-            zk::ComPtr<IBaseFilter> filter = zk::ComPtr<IBaseFilter>::attach(f);
-            zk::ComPtr<IPin> out = zk::ComPtr<IPin>::attach(graph->FindPin(f, nullptr, PINDIR_OUTPUT));
-            zk::ComPtr<IPin> peer;
-            if (!out || FAILED(out->ConnectedTo(peer.put())) || !peer) continue;
-            PIN_INFO info{};
-            peer->QueryPinInfo(&info);
-            zk::ComPtr<IBaseFilter> other = zk::ComPtr<IBaseFilter>::attach(info.pFilter);
-            if (zt::filter_label(other.get()) + ":" + zt::pin_name(peer.get()) != input) continue;
-            auto* virtual_filter = dynamic_cast<zk::VirtualFilter*>(f);
-            found = zt::filter_label(f) + " " + (virtual_filter ? virtual_filter->current_file() : "?");
-        }
-        return found;
-    }
+    std::string source_of(const std::string& input) { return zt::source_feeding(*graph, input); }
     zt::WindowRecorder window;
 };
 

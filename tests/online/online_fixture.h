@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,35 @@ inline void PrintTo(const GfbWriteSeen& w, std::ostream* os)
     for (std::int32_t v : w.words) *os << " " << v;
     *os << " }";
 }
+
+// A folder of the current test's own under the build's test folder, made empty and removed
+// again. Its name carries a token of the process, so that several runs of the tests at once
+// never share (or remove) each other's files.
+class OnlineTestFolder {
+public:
+    explicit OnlineTestFolder(const std::string& area)
+    {
+        static const std::string run = std::to_string(std::random_device{}());
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "." + info->name() + "." + run;
+        for (char& c : name)
+            if (c == '/') c = '_';
+        path_ = (std::filesystem::path(ZORVIK_TEST_TMP) / area / name).string();
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~OnlineTestFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    OnlineTestFolder(const OnlineTestFolder&) = delete;
+    OnlineTestFolder& operator=(const OnlineTestFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 class OnlineRig {
 public:

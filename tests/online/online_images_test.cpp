@@ -22,19 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of its own for each test, emptied first.
-std::string folder()
-{
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("online_images/") + info->test_suite_name() + "." + info->name();
-    for (size_t i = 14; i < name.size(); ++i)
-        if (name[i] == '/') name[i] = '_';
-    const fs::path dir = fs::path(ZORVIK_TEST_TMP) / name;
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir.string();
-}
-
 // A picture of one colour with a key, w × h.
 CKrFrameBuffer plain(long w, long h, DWORD colour)
 {
@@ -74,7 +61,8 @@ protected:
     void SetUp() override
     {
         OnlineTest::SetUp();
-        dir = folder();
+        folder = std::make_unique<OnlineTestFolder>("online_images");
+        dir = folder->path();
     }
     // The one back-area write since `from` as {x, y, width, rows, checksum}.
     std::vector<std::int32_t> written(std::uint64_t from)
@@ -89,6 +77,7 @@ protected:
         return {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), static_cast<std::int32_t>(w),
                 static_cast<std::int32_t>(h), rows_sum(fb, 0, 0, w, h)};
     }
+    std::unique_ptr<OnlineTestFolder> folder;
     std::string dir;
 };
 

@@ -3,6 +3,8 @@
 // vertical-sync thread, the waits on board time, the message sink and the tear-down.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -190,6 +192,38 @@ TEST_F(OnlineTest, TimeWaitSleepsTenthsOfASecondOnBoardTime)
     EXPECT_GE(GetTickCount() - start, 300u);
     EXPECT_EQ(ctl->TimeWait(0), 0);
     EXPECT_EQ(board().current_field(), field + 18);
+}
+
+TEST_F(OnlineTest, FoldersAreMadeAndEnteredAndOnlyFilesAreDeleted)
+{
+    OnlineTestFolder folder("online_files");
+    const std::filesystem::path base = folder.path();
+    auto text = [](std::string p) { return std::vector<unsigned char>(p.begin(), p.end() + 1); };
+    std::vector<unsigned char> sub = text((base / "sub").string());
+    EXPECT_EQ(ctl->MkDir(sub.data()), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(base / "sub"));
+    EXPECT_EQ(ctl->MkDir(sub.data()), -1) << "it exists";
+    std::vector<unsigned char> deep = text((base / "no" / "such").string());
+    EXPECT_EQ(ctl->MkDir(deep.data()), -1) << "one level at a time";
+
+    const std::filesystem::path was = std::filesystem::current_path();
+    EXPECT_EQ(ctl->ChDir(sub.data()), 0);
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(base / "sub"));
+    std::vector<unsigned char> back = text(was.string());
+    EXPECT_EQ(ctl->ChDir(back.data()), 0);
+    EXPECT_EQ(ctl->ChDir(deep.data()), -1);
+    EXPECT_EQ(std::filesystem::current_path(), was);
+
+    std::ofstream(base / "sub" / "x.tga") << "x";
+    std::vector<unsigned char> file = text((base / "sub" / "x.tga").string());
+    EXPECT_EQ(ctl->DelFile(sub.data()), -1) << "a folder stays";
+    EXPECT_TRUE(std::filesystem::exists(base / "sub" / "x.tga"));
+    EXPECT_EQ(ctl->DelFile(file.data()), 0);
+    EXPECT_FALSE(std::filesystem::exists(base / "sub" / "x.tga"));
+    EXPECT_EQ(ctl->DelFile(file.data()), -1) << "already gone";
+    EXPECT_EQ(ctl->ChDir(nullptr), -1);
+    EXPECT_EQ(ctl->MkDir(nullptr), -1);
+    EXPECT_EQ(ctl->DelFile(nullptr), -1);
 }
 
 TEST_F(OnlineTest, EveryTextTheLibraryReportsEndsAsTheLastErrorTextAndNowhereElse)

@@ -22,16 +22,7 @@ namespace fs = std::filesystem;
 // with a length (the graph's sources play them); forgotten by the board afterwards.
 class MediaFiles {
 public:
-    MediaFiles()
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "." + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir_ = (fs::path(ZORVIK_TEST_TMP) / "online_media" / name).string();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
+    MediaFiles() : folder_("online_media"), dir_(folder_.path()) {}
     ~MediaFiles()
     {
         for (const std::string& p : known_) zk::set_virtual_media(p, -1.0);
@@ -40,7 +31,9 @@ public:
     std::string add(const std::string& name, double seconds = 3.0)
     {
         const std::string p = path(name);
-        std::fclose(std::fopen(p.c_str(), "wb"));
+        std::FILE* f = std::fopen(p.c_str(), "wb");
+        EXPECT_NE(f, nullptr) << p;
+        if (f) std::fclose(f);
         if (seconds >= 0) {
             zk::set_virtual_media(p, seconds);
             known_.push_back(p);
@@ -50,34 +43,14 @@ public:
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
 private:
+    OnlineTestFolder folder_;
     std::string dir_;
     std::vector<std::string> known_;
 };
 
 class Media : public OnlineTest {
 protected:
-    // What feeds a mixer input ("<unit>:<pin>"): "<source> <file>", or "".
-    std::string source_of(const std::string& input)
-    {
-        CMQGraph* graph = ctl->GetGraph();
-        zk::ComPtr<IEnumFilters> all;
-        graph->GetGraphBuilder()->EnumFilters(all.put());
-        IBaseFilter* f = nullptr;
-        std::string found;
-        while (all->Next(1, &f, nullptr) == S_OK) {
-            zk::ComPtr<IBaseFilter> filter = zk::ComPtr<IBaseFilter>::attach(f);
-            zk::ComPtr<IPin> out = zk::ComPtr<IPin>::attach(graph->FindPin(f, nullptr, PINDIR_OUTPUT));
-            zk::ComPtr<IPin> peer;
-            if (!out || FAILED(out->ConnectedTo(peer.put())) || !peer) continue;
-            PIN_INFO info{};
-            peer->QueryPinInfo(&info);
-            zk::ComPtr<IBaseFilter> other = zk::ComPtr<IBaseFilter>::attach(info.pFilter);
-            if (filter_label(other.get()) + ":" + pin_name(peer.get()) != input) continue;
-            auto* virtual_filter = dynamic_cast<zk::VirtualFilter*>(f);
-            found = filter_label(f) + " " + (virtual_filter ? virtual_filter->current_file() : "?");
-        }
-        return found;
-    }
+    std::string source_of(const std::string& input) { return source_feeding(*ctl->GetGraph(), input); }
     MediaFiles files;
 };
 
@@ -277,6 +250,19 @@ TEST_F(Media, SoundAndMovieFailuresNameWhatFailed)
     EXPECT_EQ(ctl->GetAudioMode(), 1);
     EXPECT_EQ(ctl->SetAudioMode(0), 0);
     EXPECT_EQ(ctl->GetAudioMode(), 0);
+}
+
+TEST_F(Media, LiveSoundNamesItsFailureWhenTheAudioIsAnotherGraphs)
+{
+    zk::IdlePump pump(board());
+    // Another graph on the same board holds the audio mixer with a sound of its own.
+    CMQGraph other;
+    ASSERT_EQ(other.Initialize(TRUE), S_OK);
+    ASSERT_EQ(other.BuildGraph(), S_OK) << GetLastErrorText();
+    ASSERT_EQ(other.BilGraph_WaveSound(), 0) << GetLastErrorText();
+    EXPECT_EQ(ctl->LiveSoundSet(), -1);
+    EXPECT_EQ(ctl->GetErrorText(), "LiveSoundSetErr");
+    EXPECT_EQ(source_of("AudioMixer:Audio In 0"), "");
 }
 
 } // namespace
