@@ -120,6 +120,9 @@ CueOutcome CuePlayer::play(const Cue& c)
         return owned.back().data();
     };
 
+    // The controller keeps its last failure text; emptied first, a text after the call is
+    // this call's own.
+    k.ErrDispMessage(CString(""));
     Success success = Success::zero;
     long long r = -1;
     const std::string& op = c.operation;
