@@ -2,6 +2,7 @@
 #include "cue_sheet.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +18,7 @@ namespace {
 using namespace std::string_view_literals;
 
 constexpr std::string_view kNoOptions[] = {""sv};
+constexpr double kLargestReal = 1'000'000.0;
 constexpr std::string_view kTextOptions[] = {"font"sv, "color"sv, "edge"sv, "edgetype"sv, "edgecolor"sv,
                                              "shadow"sv, "shadowtype"sv, "shadowcolor"sv, "soft"sv, "width"sv};
 constexpr std::string_view kShapeOptions[] = {"color"sv, "edge"sv, "edgecolor"sv, "shadow"sv, "shadowcolor"sv,
@@ -328,6 +330,10 @@ bool parse_line(std::string_view text, int number, long long previous_field, Cue
             } else {
                 if (!parse_real(w, arg.real))
                     return in.fail(error, what + " must be " + kind_name(kind) + ", not '" + std::string(w) + "'");
+                // Positions and sizes, in pictures or pixels: anything beyond a million is a
+                // slip of the keyboard, and would not even fit the integer kept beside it.
+                if (std::fabs(arg.real) > kLargestReal)
+                    return in.fail(error, what + " must lie between -1000000 and 1000000, not '" + std::string(w) + "'");
                 arg.integer = static_cast<long long>(arg.real);
             }
         }
