@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """Checks that every include in the tree points down the floors.
 
-Scans every #include under library/, converter/, bench/, fuzz/, tests/ and tools/, finds the file each
+Scans every #include under library/, converter/, onair_demo/, bench/, fuzz/, tests/ and tools/, finds the file each
 one names (the way the compiler does: beside the including file first, then the include roots
 of that part of the tree), folds both files to their folder, and fails on any folder-to-folder
 edge that the table of allowed includes does not list, and on any include that a ban in the
 table forbids. Every failure names the file and the line.
 
 Folders: library/<folder>, except that library/platform/<piece> is a folder of its own; deeper
-folders (framebuffer/kernels, draw/internal, ...) belong to their owner. converter/, tests/,
+folders (framebuffer/kernels, draw/internal, ...) belong to their owner. converter/, onair_demo/, tests/,
 bench/, fuzz/ and tools/ are one folder each. Includes inside one folder are always allowed.
 
 Table lines (blank lines and # comments are ignored):
@@ -34,14 +34,15 @@ import re
 import sys
 import tempfile
 
-SCANNED = ("library", "converter", "bench", "fuzz", "tests", "tools")
+SCANNED = ("library", "converter", "onair_demo", "bench", "fuzz", "tests", "tools")
 SOURCE_SUFFIXES = (".h", ".hpp", ".hh", ".inc", ".c", ".cc", ".cpp")
 # Where the compiler looks after the including file's own folder, per part of the tree (the
 # include directories the build gives each of them, in order).
 INCLUDE_ROOTS = {
     "library": ("library",),
     "converter": ("converter", "library"),
-    "tests": ("tests", "library", "converter"),
+    "onair_demo": ("onair_demo", "library"),
+    "tests": ("tests", "library", "converter", "onair_demo"),
     "bench": ("bench", "tests", "library", "converter"),
     "tools": ("tools", "tests", "library"),
     "fuzz": ("fuzz", "library"),
