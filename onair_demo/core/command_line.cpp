@@ -32,7 +32,7 @@ std::string usage_text()
            "  --fields N        run N fields (default: to the sheet's last cue and 60 fields more)\n"
            "  --record OUT.mkv  headless: record program out to OUT.mkv on a stepped clock\n"
            "  --realtime        run on the real clock at the field rate (with --stats: headless)\n"
-           "  --stats           print dropped fields and the worst and median per-field work\n"
+           "  --stats           print fields dropped on air, fields the host reached late, and the worst and median per-field work\n"
            "  --screenshot F    open the window, run N fields, save the window to F and quit\n"
            "  --journal FILE    headless: write the board's journal to FILE, one entry a line\n"
            "  --list            list the cue sheet's operations\n";

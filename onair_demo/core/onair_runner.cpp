@@ -51,10 +51,11 @@ std::string FieldWork::text() const
     const double share_median = field_ms > 0 ? 100.0 * median_ms / field_ms : 0.0;
     const double share_free = field_ms > 0 ? 100.0 * worst_free_ms / field_ms : 0.0;
     std::snprintf(buf, sizeof buf,
-                  "fields %lld, dropped %lld (%lld of them while a cue's call waited for the board); per-field work "
+                  "fields %lld, dropped on air %lld (field work done late by the vertical-sync thread); host "
+                  "reached %lld fields late (%lld of them while a cue's call waited for the board); host per-field work "
                   "worst %.3f ms (%.1f %% of %.2f ms), worst without such a wait %.3f ms (%.1f %%), median %.3f ms "
                   "(%.1f %%)",
-                  fields, dropped, waited, worst_ms, share_worst, field_ms, worst_free_ms, share_free, median_ms,
+                  fields, late_on_air, dropped, waited, worst_ms, share_worst, field_ms, worst_free_ms, share_free, median_ms,
                   share_median);
     return buf;
 }
@@ -265,6 +266,7 @@ FieldWork OnAirRunner::work() const
     w.fields = static_cast<long long>(work_ms_.size());
     w.dropped = dropped_;
     w.waited = waited_;
+    if (impl_->ctl) w.late_on_air = impl_->ctl->GetLateFields();
     for (size_t i = 0; i < work_ms_.size(); ++i)
         if (!work_waited_[i]) w.worst_free_ms = std::max(w.worst_free_ms, work_ms_[i]);
     w.field_ms = impl_->field_ms;

@@ -52,6 +52,7 @@ struct FieldWork {
     long long fields = 0;
     long long dropped = 0; // fields the host reached only after the next had begun
     long long waited = 0;  // of those, fields that passed while a cue's call waited for the board
+    long long late_on_air = 0; // fields whose on-air work the vertical-sync thread did only after the next had come
     double worst_free_ms = 0.0; // the worst field whose cues did not wait for the board
     double worst_ms = 0.0;
     double median_ms = 0.0;
