@@ -393,8 +393,20 @@ HRESULT VirtualFilter::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* mt)
 
 void VirtualFilter::SetTimeline(const SourceTimeline& timeline)
 {
+    std::shared_ptr<const std::function<void(const SourceTimeline&)>> listener;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        timeline_ = timeline;
+        listener = listener_;
+    }
+    if (listener) (*listener)(timeline);
+}
+
+void VirtualFilter::set_timeline_listener(std::function<void(const SourceTimeline&)> listener)
+{
+    auto shared = listener ? std::make_shared<const std::function<void(const SourceTimeline&)>>(std::move(listener)) : nullptr;
     std::lock_guard<std::mutex> guard(lock_);
-    timeline_ = timeline;
+    listener_ = std::move(shared);
 }
 
 SourceTimeline VirtualFilter::timeline() const

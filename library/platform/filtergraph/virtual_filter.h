@@ -19,6 +19,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -145,6 +146,9 @@ public:
     void SetTimeline(const SourceTimeline& timeline) override;
 
     SourceTimeline timeline() const;
+    // Called after every change of the timeline, on the thread that changed it, with the
+    // graph's lock held: it must only note the change. Null removes it.
+    void set_timeline_listener(std::function<void(const SourceTimeline&)> listener);
     // What the loaded file holds (has_video and has_audio false for a catalogue clip).
     MediaInfo media_info() const;
     // Why the last Load failed ("" when it did not).
@@ -179,6 +183,7 @@ private:
     MediaInfo media_;
     std::string load_error_;
     SourceTimeline timeline_;
+    std::shared_ptr<const std::function<void(const SourceTimeline&)>> listener_;
 };
 
 // Registers `desc` as a creatable class (CoCreateInstance and creation on a resource).
