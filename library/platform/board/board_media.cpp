@@ -55,6 +55,11 @@ struct BoardMedia::Sound {
 
 namespace {
 
+std::string line_target(int line)
+{
+    return "MotionLine" + std::to_string(line);
+}
+
 VirtualFilter* virtual_of(IBaseFilter* f)
 {
     return f ? dynamic_cast<VirtualFilter*>(f) : nullptr;
@@ -112,6 +117,11 @@ HRESULT BoardMedia::attach_motion_line(int line, IBaseFilter* fill_source, int f
         return ZK_FAIL(hr);
     };
     if (path.empty()) return fail(E_INVALIDARG, "the motion source has no clip loaded");
+    // A clip the media catalogue names has a length and no pictures: nothing to show.
+    if (!filter->media_info().has_video) {
+        detach_motion_line(line);
+        return S_FALSE;
+    }
     auto l = std::make_shared<Line>();
     l->fill_channel = fill_channel;
     l->key_channel = key_channel;
@@ -136,6 +146,8 @@ HRESULT BoardMedia::attach_motion_line(int line, IBaseFilter* fill_source, int f
         error_.clear();
         install_hook_locked();
     }
+    board_.log(JournalKind::StateChange, line_target(line), 1, nullptr, 0,
+               "plays " + path + " on Fiesta" + std::to_string(fill_channel) + " and Fiesta" + std::to_string(key_channel));
     std::weak_ptr<BoardMedia> self = weak_from_this();
     filter->set_timeline_listener([self, line](const SourceTimeline&) {
         if (auto media = self.lock()) media->cue(line);
@@ -154,6 +166,9 @@ void BoardMedia::detach_motion_line(int line)
     }
     if (!old) return;
     old->filter->set_timeline_listener(nullptr);
+    const MotionLineCounts c = old->counts;
+    board_.log(JournalKind::StateChange, line_target(line), 0, nullptr, 0,
+               "stopped after " + std::to_string(c.fields) + " fields, " + std::to_string(c.misses) + " missed");
     // The channels keep the last frame, as a channel without input keeps its store.
     auto model = mixer::mixer_model(board_);
     model->set_live_input(old->fill_channel, nullptr);
@@ -185,7 +200,8 @@ void BoardMedia::field(long long field)
     const REFERENCE_TIME at = board_.field_time(field);
     auto model = mixer::mixer_model(board_);
     std::lock_guard<std::mutex> guard(lock_);
-    for (const std::shared_ptr<Line>& l : lines_) {
+    for (std::size_t n = 0; n < lines_.size(); ++n) {
+        const std::shared_ptr<Line>& l = lines_[n];
         if (!l) continue;
         const long long k = l->frame_at(l->filter->timeline(), at);
         ++l->counts.fields;
@@ -197,13 +213,22 @@ void BoardMedia::field(long long field)
             l->counts.last_missed = k;
         }
         const VideoPicture& pic = l->prefetch->current();
+        if (r != TakeResult::ready) {
+            board_.log(JournalKind::Note, line_target(static_cast<int>(n)), static_cast<std::uint32_t>(k), nullptr, 0,
+                       "field " + std::to_string(field) + ": frame " + std::to_string(k) +
+                           (r == TakeResult::failed ? " cannot be decoded" : " was not decoded in time") + ", frame " +
+                           std::to_string(pic.frame) + " stays",
+                       false);
+        }
         if (pic.frame < 0 || pic.frame == l->shown) continue;
+        board_.log(JournalKind::Still, line_target(static_cast<int>(n)), static_cast<std::uint32_t>(pic.frame), nullptr, 0,
+                   "field " + std::to_string(field) + ": frame " + std::to_string(pic.frame));
         // A new frame: the fill with its key on one channel, the key as grey on the other.
         auto fill = std::make_shared<StillPicture>();
         auto key = std::make_shared<StillPicture>();
-        const std::size_t n = std::min(fill->pixels.size(), pic.pixels.size());
-        std::memcpy(fill->pixels.data(), pic.pixels.data(), n * sizeof(std::uint32_t));
-        for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t count = std::min(fill->pixels.size(), pic.pixels.size());
+        std::memcpy(fill->pixels.data(), pic.pixels.data(), count * sizeof(std::uint32_t));
+        for (std::size_t i = 0; i < count; ++i) {
             const std::uint32_t a = pic.pixels[i] >> 24;
             key->pixels[i] = a | a << 8 | a << 16;
         }
@@ -227,6 +252,11 @@ HRESULT BoardMedia::attach_sound(IBaseFilter* left, IBaseFilter* right)
     const std::string lpath = l ? l->current_file() : std::string();
     const std::string rpath = r ? r->current_file() : std::string();
     if (lpath.empty() && rpath.empty()) return fail(E_INVALIDARG, "no wave source has a file loaded");
+    // Clips the media catalogue names have a length and no sound.
+    if (!(l && l->media_info().has_audio) && !(r && r->media_info().has_audio)) {
+        detach_sound();
+        return S_FALSE;
+    }
     // One file alone plays its own two channels, whichever side it was given on.
     const bool both = !lpath.empty() && !rpath.empty();
     MediaStatus s = read_sound(lpath.empty() ? rpath : lpath, sound->left);
@@ -235,6 +265,8 @@ HRESULT BoardMedia::attach_sound(IBaseFilter* left, IBaseFilter* right)
     sound->left_source = ComPtr<IBaseFilter>::share(left);
     sound->right_source = ComPtr<IBaseFilter>::share(right);
     sound->timeline_of = lpath.empty() ? r : l;
+    board_.log(JournalKind::StateChange, "Sound", 1, nullptr, 0,
+               both ? "plays " + lpath + " left and " + rpath + " right" : "plays " + (lpath.empty() ? rpath : lpath));
     std::lock_guard<std::mutex> guard(lock_);
     sound_ = std::move(sound);
     error_.clear();
@@ -244,8 +276,11 @@ HRESULT BoardMedia::attach_sound(IBaseFilter* left, IBaseFilter* right)
 void BoardMedia::detach_sound()
 {
     std::shared_ptr<Sound> old;
-    std::lock_guard<std::mutex> guard(lock_);
-    old.swap(sound_);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        old.swap(sound_);
+    }
+    if (old) board_.log(JournalKind::StateChange, "Sound", 0, nullptr, 0, "stopped");
 }
 
 bool BoardMedia::has_sound() const

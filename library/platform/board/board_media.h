@@ -12,6 +12,11 @@
 // the timeline changes, and a field never waits for it. A frame that is not ready when its
 // field is composed is a miss: the last frame stays on show and the miss is counted.
 //
+// The journal has a StateChange entry (target "MotionLine<n>", code 1) when a line starts and
+// (code 0) when it stops, a Still entry (code = the frame) for every new frame a line hands
+// its channels, and a Note entry, not ok, for every field whose frame was not ready. Sound
+// starting and stopping are StateChange entries of target "Sound".
+//
 // Sound: the left and right sources' files (or one file) are read whole at 48 kHz stereo when
 // attached; each field's span of board time is cut from them at the timeline's position while
 // the timeline moves (silence otherwise, and silence with no wave sound: live sound has no
@@ -56,12 +61,14 @@ public:
 
     // Shows the clip loaded in `fill_source` on the two channels as motion line `line` (0 or
     // 1), replacing what the line showed. Fails (with last_error) when the source has no file
-    // or the clip cannot be opened.
+    // or the clip cannot be opened; S_FALSE, showing nothing, for a clip of the media
+    // catalogue (a length without pictures).
     HRESULT attach_motion_line(int line, IBaseFilter* fill_source, int fill_channel, int key_channel);
     void detach_motion_line(int line);
     MotionLineCounts motion_counts(int line) const;
 
-    // Plays the files loaded in the sources (either may be null, not both).
+    // Plays the files loaded in the sources (either may be null, not both); S_FALSE, playing
+    // nothing, when neither holds sound (clips of the media catalogue).
     HRESULT attach_sound(IBaseFilter* left, IBaseFilter* right);
     void detach_sound();
     bool has_sound() const;
