@@ -2,6 +2,7 @@
 #include "platform/board/board_media.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -51,6 +52,12 @@ struct BoardMedia::Sound {
     VirtualFilter* timeline_of = nullptr; // the source whose timeline the sound follows
     std::vector<std::int16_t> left;  // stereo
     std::vector<std::int16_t> right; // stereo; empty without a right file
+    // The clock thread's: where the last field's sound ended, so that fields that follow one
+    // another on an unchanged timeline play on sample by sample, whatever their lengths.
+    unsigned long long generation = 0;
+    long long last_field = LLONG_MIN;
+    std::size_t next = 0;
+    bool playing = false;
 };
 
 namespace {
@@ -299,11 +306,28 @@ void BoardMedia::sound_for_field(long long field, std::span<std::int16_t> out)
     }
     if (!sound) return;
     const SourceTimeline t = sound->timeline_of->timeline();
+    const bool follows = sound->playing && t.generation == sound->generation && field == sound->last_field + 1;
+    sound->generation = t.generation;
+    sound->last_field = field;
+    sound->playing = false;
     if (!t.moving) return;
-    const double p = t.position_at(board_.field_time(field));
-    const double at = std::round(p * kBoardSampleRate);
-    if (!(at >= 0) || at > 9e15) return;
-    const auto first = static_cast<std::size_t>(at);
+    const std::size_t pairs = out.size() / 2;
+    std::size_t lead = 0;
+    std::size_t first = sound->next;
+    if (!follows) {
+        // A graph told to run at a time still to come is silent until then.
+        const REFERENCE_TIME begin = board_.field_time(field);
+        if (t.start > begin) {
+            const double wait = std::round(static_cast<double>(t.start - begin) * kBoardSampleRate / 1e7);
+            if (wait >= static_cast<double>(pairs)) return;
+            lead = static_cast<std::size_t>(wait);
+        }
+        const double at = std::round(t.position_at(std::max(begin, t.start)) * kBoardSampleRate);
+        if (!(at >= 0) || at > 9e15) return;
+        first = static_cast<std::size_t>(at);
+    }
+    sound->playing = true;
+    sound->next = first + (pairs - lead);
     double gain = 1.0;
     const mixer::MixerState state = mixer::mixer_model(board_)->state();
     const mixer::RecordSlot& volume = state.unit("AudioMixer").record(mixer::RecordKind::Volume);
@@ -312,12 +336,11 @@ void BoardMedia::sound_for_field(long long field, std::span<std::int16_t> out)
         std::memcpy(&word, volume.bytes.data(), 4);
         gain = std::pow(10.0, static_cast<double>(word) / 16777216.0 / 20.0);
     }
-    const std::size_t pairs = out.size() / 2;
     const std::size_t frames = sound->left.size() / 2;
     const bool both = !sound->right.empty();
     const std::size_t right_frames = sound->right.size() / 2;
-    for (std::size_t i = 0; i < pairs; ++i) {
-        const std::size_t s = first + i;
+    for (std::size_t i = lead; i < pairs; ++i) {
+        const std::size_t s = first + (i - lead);
         if (both) {
             out[2 * i] = s < frames ? scaled(sound->left[2 * s], gain) : std::int16_t{0};
             out[2 * i + 1] = s < right_frames ? scaled(sound->right[2 * s], gain) : std::int16_t{0};
