@@ -16,7 +16,6 @@
 #include "core/errors.h"
 #include "onair/mq_graph_parts.h"
 #include "platform/board/board_media.h"
-#include "platform/board/virtual_board.h"
 #include "platform/win32/win32_base.h"
 
 using zk::graph::Config;
@@ -56,7 +55,7 @@ void data_on_every_control(Parts& parts, bool begin)
 
 zk::BoardMedia& board_media()
 {
-    return *zk::board_media(*zk::current_board());
+    return *zk::current_board_media();
 }
 
 // The line's clip on its two channels: the file source of the fill (motion source 0, or the

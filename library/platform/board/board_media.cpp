@@ -362,4 +362,9 @@ std::shared_ptr<BoardMedia> board_media(VirtualBoard& board)
     return board.device_state<BoardMedia>("clips and sound", [&board] { return std::make_shared<BoardMedia>(board); });
 }
 
+std::shared_ptr<BoardMedia> current_board_media()
+{
+    return board_media(*current_board());
+}
+
 } // namespace zk

@@ -95,5 +95,7 @@ private:
 
 // The board's clips and sound, made on first use.
 ZORVIK_API std::shared_ptr<BoardMedia> board_media(VirtualBoard& board);
+// Those of the current board.
+ZORVIK_API std::shared_ptr<BoardMedia> current_board_media();
 
 } // namespace zk
