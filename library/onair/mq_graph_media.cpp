@@ -67,7 +67,7 @@ long show_motion_line(Parts& p)
     const int l = p.motion_line;
     const HRESULT hr = board_media().attach_motion_line(l, fill.filter.get(), 2 * l + 1, 2 * l + 2);
     if (FAILED(hr)) ReportError(("Cannot play the motion clip: " + board_media().last_error()).c_str(), hr);
-    return hr;
+    return FAILED(hr) ? hr : 0; // S_FALSE: a catalogued clip, nothing to show
 }
 
 // The wave sources' files on the board's sound.
@@ -81,7 +81,7 @@ long play_wave_files(Parts& p)
     }
     const HRESULT hr = board_media().attach_sound(left, right);
     if (FAILED(hr)) ReportError(("Cannot play the wave files: " + board_media().last_error()).c_str(), hr);
-    return hr;
+    return FAILED(hr) ? hr : 0; // S_FALSE: catalogued files, no sound
 }
 
 } // namespace
