@@ -105,8 +105,9 @@ void BoardMedia::install_hook_locked()
 {
     if (hooked_) return;
     hooked_ = true;
+    model_ = mixer::mixer_model(board_);
     std::weak_ptr<BoardMedia> self = weak_from_this();
-    mixer::mixer_model(board_)->set_field_hook([self](long long field) {
+    model_->set_field_hook([self](long long field) {
         if (auto media = self.lock()) media->field(field);
     });
 }
@@ -194,19 +195,21 @@ MotionLineCounts BoardMedia::motion_counts(int line) const
 // the time the field is composed.
 void BoardMedia::cue(int line)
 {
+    // The board's time is read before the lock: the clock's thread holds that lock to compose.
+    const long long field = board_.current_field();
+    const REFERENCE_TIME at = board_.field_time(field);
     std::lock_guard<std::mutex> guard(lock_);
     const std::shared_ptr<Line>& l = lines_[static_cast<std::size_t>(line)];
     if (!l) return;
     const SourceTimeline t = l->filter->timeline();
-    const long long field = board_.current_field();
-    l->prefetch->cue(l->frame_at(t, board_.field_time(field)), Line::speed_of(t));
+    l->prefetch->cue(l->frame_at(t, at), Line::speed_of(t));
 }
 
 void BoardMedia::field(long long field)
 {
     const REFERENCE_TIME at = board_.field_time(field);
-    auto model = mixer::mixer_model(board_);
     std::lock_guard<std::mutex> guard(lock_);
+    mixer::MixerModel* model = model_.get();
     for (std::size_t n = 0; n < lines_.size(); ++n) {
         const std::shared_ptr<Line>& l = lines_[n];
         if (!l) continue;

@@ -39,6 +39,9 @@
 namespace zk {
 
 class VirtualBoard;
+namespace mixer {
+class MixerModel;
+}
 
 struct MotionLineCounts {
     long long fields = 0;   // fields composed while the line was attached
@@ -91,6 +94,7 @@ private:
     std::shared_ptr<Sound> sound_;
     std::string error_;
     bool hooked_ = false;
+    std::shared_ptr<mixer::MixerModel> model_; // set with the hook
 };
 
 // The board's clips and sound, made on first use.
