@@ -398,6 +398,16 @@ TEST_F(SoundOnAir, TheMasterVolumeIsALevelInDecibels)
     EXPECT_EQ(tone_start(d, at, 1.0), -1) << "not at the file's own level";
 }
 
+TEST_F(SoundOnAir, ALeftFileAlonePlaysOnBothSides)
+{
+    ASSERT_EQ(graph->SetRightAudioFilename(nullptr), 0) << GetLastErrorText();
+    tone_[1] = tone_[0]; // a mono file fills both channels
+    long long at = 0;
+    const zt::Decoded d = record(2, 16, at);
+    ASSERT_EQ(d.error, "");
+    EXPECT_GE(tone_start(d, at, 1.0), at);
+}
+
 TEST_F(SoundOnAir, LiveSoundAndATornDownWaveConfigurationAreSilence)
 {
     ASSERT_EQ(graph->BilGraph_LiveSound(), 0) << GetLastErrorText();
