@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,19 @@ const Reference& reference()
         return out;
     }();
     return r;
+}
+
+// A folder of the running test's own, fresh: test processes may run side by side.
+std::string own_scratch_dir(const std::string& stem)
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = stem + "_" + info->test_suite_name() + "_" + info->name() + "_" + std::to_string(std::random_device{}());
+    for (char& c : name)
+        if (c == '/') c = '_';
+    const std::string dir = std::string(ZORVIK_TEST_TMP) + "/" + name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
 }
 
 class MotionOnAir : public zt::EffectsGraphTest {
@@ -277,9 +291,7 @@ TEST_F(MotionOnAir, TearingTheLineDownStopsFeedingTheChannels)
 
 TEST(MotionFiles, AClipWithoutAMatteKeysWithItsAlphaClip)
 {
-    const std::string dir = std::string(ZORVIK_TEST_TMP) + "/motion_alpha";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const std::string dir = own_scratch_dir("motion_alpha");
     fs::copy_file(zt::data_path("media/small.avi"), dir + "/clip.avi");
     fs::copy_file(zt::data_path("media/ramp.alpha.avi"), dir + "/clip.alpha.avi");
     const zk::MotionFiles files = zk::find_motion_files(dir + "/clip.avi");
@@ -297,7 +309,7 @@ protected:
     void SetUp() override
     {
         EffectsGraphTest::SetUp();
-        dir_ = std::string(ZORVIK_TEST_TMP) + "/sound_on_air";
+        dir_ = own_scratch_dir("sound");
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         ASSERT_EQ(graph->BilGraph_WaveSound(), 0) << GetLastErrorText();
@@ -315,6 +327,8 @@ protected:
     {
         graph.reset();
         EffectsGraphTest::TearDown();
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
     }
 
     // Records `before` fields, plays, records `playing` fields, and reads the file back.

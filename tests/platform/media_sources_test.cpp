@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,10 @@ namespace fs = std::filesystem;
 
 const std::string kSamples = std::string(ZORVIK_SOURCE_DIR) + "/samples/motion/zorvik_motion";
 
+// A fresh folder of the test's own (test processes may run side by side).
 std::string scratch_dir(const std::string& name)
 {
-    const std::string dir = std::string(ZORVIK_TEST_TMP) + "/sources_" + name;
+    const std::string dir = std::string(ZORVIK_TEST_TMP) + "/sources_" + name + "_" + std::to_string(std::random_device{}());
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
