@@ -30,7 +30,12 @@ CMQGraph::CMQGraph() : m_pParts(std::make_unique<zk::graph::Parts>()) {}
 CMQGraph::~CMQGraph()
 {
     // Events are dispatched to the handlers of the derived class while the graph lives: end
-    // them before this object's members go.
+    // them before this object's members go. The board stops showing this graph's clip and
+    // playing its sound first.
+    if (m_bBuilt.load()) {
+        for (auto c : {zk::graph::Config::motion, zk::graph::Config::motion_telop, zk::graph::Config::wave_sound})
+            ReleaseBoardMedia(c);
+    }
     Uninitialize();
     CloseGraphicsDevice();
 }

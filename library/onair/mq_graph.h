@@ -416,6 +416,8 @@ private:
     long ReconnectVideo(int which);
     long ReconnectAudio(int which);
     long TearDown(zk::graph::Config config);
+    // Takes a configuration's clip or sound off the board, before its sources go.
+    void ReleaseBoardMedia(zk::graph::Config config);
     long BuildTelopGenie();
     long SelectGenieLine(int line);
     long BuildMotion(long line, bool telop);

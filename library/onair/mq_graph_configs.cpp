@@ -292,6 +292,7 @@ long CMQGraph::TearDown(Config config)
 {
     if (!m_bBuilt.load()) return -1;
     Parts& p = *m_pParts;
+    ReleaseBoardMedia(config);
     Build b(*this, config);
     b.remove_owned(config);
     switch (config) {

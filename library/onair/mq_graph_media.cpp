@@ -15,6 +15,7 @@
 
 #include "core/errors.h"
 #include "onair/mq_graph_parts.h"
+#include "platform/board/board_media.h"
 #include "platform/win32/win32_base.h"
 
 using zk::graph::Config;
@@ -52,7 +53,46 @@ void data_on_every_control(Parts& parts, bool begin)
     for (auto& d : data) begin ? d->BeginData() : d->EndData();
 }
 
+zk::BoardMedia& board_media()
+{
+    return *zk::current_board_media();
+}
+
+// The line's clip on its two channels: the file source of the fill (motion source 0, or the
+// file source that replaced it) drives the line; the clip brings its key along by name.
+long show_motion_line(Parts& p)
+{
+    const zk::graph::Slot& fill = p.motion[0];
+    if (!fill.held() || !p.video_set[0] || p.video_files[0].empty()) return 0;
+    const int l = p.motion_line;
+    const HRESULT hr = board_media().attach_motion_line(l, fill.filter.get(), 2 * l + 1, 2 * l + 2);
+    if (FAILED(hr)) ReportError(("Cannot play the motion clip: " + board_media().last_error()).c_str(), hr);
+    return FAILED(hr) ? hr : 0; // S_FALSE: a catalogued clip, nothing to show
+}
+
+// The wave sources' files on the board's sound.
+long play_wave_files(Parts& p)
+{
+    IBaseFilter* left = p.audio_set[0] && !p.audio_files[0].empty() ? p.wave[0].filter.get() : nullptr;
+    IBaseFilter* right = p.audio_set[1] && !p.audio_files[1].empty() ? p.wave[1].filter.get() : nullptr;
+    if (!left && !right) {
+        board_media().detach_sound();
+        return 0;
+    }
+    const HRESULT hr = board_media().attach_sound(left, right);
+    if (FAILED(hr)) ReportError(("Cannot play the wave files: " + board_media().last_error()).c_str(), hr);
+    return FAILED(hr) ? hr : 0; // S_FALSE: catalogued files, no sound
+}
+
 } // namespace
+
+void CMQGraph::ReleaseBoardMedia(Config config)
+{
+    Parts& p = *m_pParts;
+    if ((config == Config::motion && p.motion_built) || (config == Config::motion_telop && p.motion_telop))
+        board_media().detach_motion_line(p.motion_line);
+    if (config == Config::wave_sound && p.wave_sound) board_media().detach_sound();
+}
 
 // ---- motion ----
 
@@ -110,7 +150,7 @@ long CMQGraph::BuildMotion(long line, bool telop)
     }
     p.motion_line = l;
     (telop ? p.motion_telop : p.motion_built) = true;
-    return 0;
+    return show_motion_line(p);
 }
 
 long CMQGraph::BilGraph_Motion(long line)
@@ -199,8 +239,9 @@ long CMQGraph::ReconnectVideo(int which)
     if (FAILED(hr)) return hr;
     hr = SetSourceFile(slot.filter.get(), p.video_files[n].c_str());
     if (FAILED(hr)) return hr;
-    return b.connect(slot, nullptr, p.bus_control_in, which == 0 ? "I1 Bus" : "I2 Bus",
-                     "VideoFile" + number + " to M2BCtlIn");
+    hr = b.connect(slot, nullptr, p.bus_control_in, which == 0 ? "I1 Bus" : "I2 Bus", "VideoFile" + number + " to M2BCtlIn");
+    if (FAILED(hr) || which != 0) return hr;
+    return show_motion_line(p);
 }
 
 // A wave source replaced by a file source playing the stored file (a plain wave source, which
@@ -223,8 +264,9 @@ long CMQGraph::ReconnectAudio(int which)
         hr = SetSourceFile(slot.filter.get(), p.audio_files[n].c_str());
         if (FAILED(hr)) return hr;
     }
-    return b.connect(slot, nullptr, p.audio_mixer, which == 0 ? "Audio In 0" : "Audio In 1",
-                     "WaveSource" + number + " to AudioMixer");
+    hr = b.connect(slot, nullptr, p.audio_mixer, which == 0 ? "Audio In 0" : "Audio In 1", "WaveSource" + number + " to AudioMixer");
+    if (FAILED(hr)) return hr;
+    return play_wave_files(p);
 }
 
 long CMQGraph::ReconnectVideo0() { return ReconnectVideo(0); }

@@ -27,6 +27,10 @@ struct Decoded {
     AVRational real_rate{0, 1};
     int width = 0, height = 0;
     std::vector<std::vector<std::uint32_t>> frames;
+    // The sound stream beside the pictures, when there is one: 16-bit PCM as stored.
+    bool has_audio = false;
+    int sample_rate = 0, channels = 0;
+    std::vector<std::int16_t> audio; // interleaved
 };
 
 // A decoded frame as board pixels, through the pixel format's own description of where each
@@ -73,7 +77,21 @@ inline Decoded decode_file(const std::string& path)
     }
     const AVCodec* decoder = nullptr;
     const int index = av_find_best_stream(fc.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
-    if (index < 0 || !decoder || fc->nb_streams != 1) {
+    // One video stream, and at most one sound stream of 16-bit PCM beside it.
+    int audio_index = -1;
+    for (unsigned i = 0; i < fc->nb_streams; ++i) {
+        const AVCodecParameters* par = fc->streams[i]->codecpar;
+        if (static_cast<int>(i) == index) continue;
+        if (par->codec_type != AVMEDIA_TYPE_AUDIO || par->codec_id != AV_CODEC_ID_PCM_S16LE || audio_index >= 0) {
+            d.error = "a stream other than one video and one 16-bit sound stream";
+            return d;
+        }
+        audio_index = static_cast<int>(i);
+        d.has_audio = true;
+        d.sample_rate = par->sample_rate;
+        d.channels = par->ch_layout.nb_channels;
+    }
+    if (index < 0 || !decoder) {
         d.error = "not one decodable video stream";
         return d;
     }
@@ -108,6 +126,10 @@ inline Decoded decode_file(const std::string& path)
     };
     while (av_read_frame(fc.get(), packet.get()) >= 0) {
         const bool ours = packet->stream_index == index;
+        if (packet->stream_index == audio_index && audio_index >= 0) {
+            const auto* from = reinterpret_cast<const std::int16_t*>(packet->data);
+            d.audio.insert(d.audio.end(), from, from + packet->size / 2);
+        }
         const int err = ours ? avcodec_send_packet(cc.get(), packet.get()) : 0;
         av_packet_unref(packet.get());
         if (err < 0) {

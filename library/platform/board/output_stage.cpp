@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/board/board_media.h"
 #include "platform/board/gfb_device.h"
 #include "platform/board/mixer/mixer_composer.h"
 #include "platform/board/virtual_board.h"
@@ -125,6 +126,8 @@ int OutputStage::start_recording(RecorderSettings settings)
     settings.standard = board_standard(board_);
     settings.width = kGfbShownWidth;
     settings.height = kGfbShownLines;
+    // A recording of the board carries the board's sound beside its pictures.
+    settings.audio = !settings.video_path.empty();
     std::lock_guard<std::mutex> recording(recorder_lock_);
     // Refused before anything is opened: a second recorder on the same path would spoil the
     // file of the first.
@@ -295,10 +298,24 @@ void OutputStage::field_ended(long long field, std::uint64_t generation)
     // The recorder may wait for its encoder: not under the stage's lock. program_ is touched
     // only here, on the one thread that fires the clock's callbacks.
     std::lock_guard<std::mutex> recording(recorder_lock_);
+    if (recorder_ && recorder_->records_audio()) add_field_sound(field);
     if (recorder_) {
         recorder_->add_field(parity == 1 ? FieldParity::second : FieldParity::first, program_.pixels,
                              static_cast<std::size_t>(program_.width));
     }
+}
+
+// The board's sound of a field, for a recording that has a sound stream.
+void OutputStage::add_field_sound(long long field)
+{
+    if (!media_) {
+        auto board = board_.lock();
+        if (!board) return;
+        media_ = board_media(*board);
+    }
+    sound_.resize(static_cast<std::size_t>(recorder_->field_audio_samples()) * 2);
+    media_->sound_for_field(field, sound_);
+    (void)recorder_->add_field_audio(sound_);
 }
 
 OutputStage& output_stage(const std::shared_ptr<VirtualBoard>& board)

@@ -36,6 +36,7 @@ namespace zk {
 
 class VirtualBoard;
 class TimeBase;
+class BoardMedia;
 struct GraphicsMemory;
 
 // One output picture: 32-bit pixels (blue | green << 8 | red << 16 | key << 24), rows top to
@@ -121,6 +122,7 @@ private:
     void stop_locked();
     void schedule_locked(long long field);
     void field_ended(long long field, std::uint64_t generation);
+    void add_field_sound(long long field); // under recorder_lock_
 
     std::weak_ptr<VirtualBoard> board_;
     std::weak_ptr<TimeBase> time_; // the board's; not kept alive by the stage
@@ -139,6 +141,8 @@ private:
     long long fields_ = 0;
     mutable std::mutex recorder_lock_; // held by a field that feeds the recorder, and to end it
     std::unique_ptr<ProgramRecorder> recorder_;
+    std::shared_ptr<BoardMedia> media_;  // under recorder_lock_
+    std::vector<std::int16_t> sound_;    // the clock thread's
     std::string recorder_error_;
     RecorderCounts last_counts_;
 };

@@ -152,6 +152,7 @@ void FilterGraph::hold_timeline()
     pos_base_ = position_locked();
     held_ = true;
     disarm_completion_locked();
+    publish_timeline_locked();
 }
 
 void FilterGraph::release_timeline(bool complete)
@@ -163,6 +164,7 @@ void FilterGraph::release_timeline(bool complete)
         REFERENCE_TIME now;
         if (clock_now(now)) run_start_ = now;
         completed_ = true;
+        publish_timeline_locked();
         post_event(EC_COMPLETE, S_OK, 0);
         return;
     }
@@ -236,6 +238,21 @@ void FilterGraph::rebase_locked(double position)
     completed_ = false;
     disarm_completion_locked();
     arm_completion_locked();
+    publish_timeline_locked();
+}
+
+void FilterGraph::publish_timeline_locked()
+{
+    SourceTimeline t;
+    t.moving = state_ == State_Running && !held_ && !completed_;
+    t.base = pos_base_;
+    t.start = run_start_;
+    t.rate = rate_;
+    t.stop = std::max(stop_locked(), pos_base_);
+    t.generation = ++timeline_generation_;
+    for (Entry& e : filters_) {
+        if (ComPtr<ITimelineSink> sink = e.filter.as<ITimelineSink>()) sink->SetTimeline(t);
+    }
 }
 
 void FilterGraph::arm_completion_locked()
@@ -271,6 +288,7 @@ void FilterGraph::completion_due(std::uint64_t generation)
     pos_base_ = std::max(stop_locked(), pos_base_);
     REFERENCE_TIME now;
     if (clock_now(now)) run_start_ = now;
+    publish_timeline_locked();
     post_event(EC_COMPLETE, S_OK, 0);
 }
 
@@ -289,6 +307,7 @@ HRESULT FilterGraph::pause_locked()
         if (hr == S_FALSE) result = S_FALSE;
     }
     state_ = State_Paused;
+    publish_timeline_locked();
     return result;
 }
 
@@ -307,6 +326,7 @@ HRESULT FilterGraph::run_locked(REFERENCE_TIME start)
     run_start_ = start;
     completed_ = false;
     arm_completion_locked();
+    publish_timeline_locked();
     return S_OK;
 }
 
@@ -337,6 +357,7 @@ HRESULT FilterGraph::Stop()
     disarm_completion_locked();
     for (Entry& e : filters_) e.filter->Stop();
     state_ = State_Stopped;
+    publish_timeline_locked();
     return S_OK;
 }
 
@@ -430,6 +451,7 @@ HRESULT FilterGraph::put_CurrentPosition(REFTIME time)
     if (state_ == State_Running && !held_) rebase_locked(p);
     else pos_base_ = p;
     completed_ = false;
+    publish_timeline_locked();
     return S_OK;
 }
 
@@ -455,6 +477,7 @@ HRESULT FilterGraph::put_StopTime(REFTIME time)
     const double current = position_locked();
     stop_ = std::isfinite(time) ? std::clamp(time, 0.0, duration_locked()) : -1.0;
     if (state_ == State_Running && !held_) rebase_locked(current);
+    else publish_timeline_locked();
     return S_OK;
 }
 
@@ -483,6 +506,7 @@ HRESULT FilterGraph::put_Rate(double rate)
     const double current = position_locked();
     rate_ = rate;
     if (state_ == State_Running && !held_) rebase_locked(current);
+    else publish_timeline_locked();
     return S_OK;
 }
 
@@ -628,6 +652,7 @@ HRESULT FilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name)
     if (FAILED(hr)) return hr;
     filter->SetSyncSource(clock_.get());
     filters_.push_back(Entry{ComPtr<IBaseFilter>::share(filter), unique});
+    publish_timeline_locked();
     return unique == wanted ? S_OK : VFW_S_DUPLICATE_NAME;
 }
 

@@ -187,6 +187,8 @@ private:
     HRESULT pause_locked();
     HRESULT run_locked(REFERENCE_TIME start);
     void completion_due(std::uint64_t generation);
+    // Tells every source where the timeline stands now.
+    void publish_timeline_locked();
     Entry* find_entry(IBaseFilter* filter);
     void disconnect_filter_pins(IBaseFilter* filter);
 
@@ -203,6 +205,7 @@ private:
     bool held_ = false;
     bool completed_ = false;
     std::uint64_t generation_ = 0;
+    unsigned long long timeline_generation_ = 0;
     DWORD_PTR completion_id_ = 0;
     std::shared_ptr<Guard> guard_;
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 
+#include "core/errors.h"
+
 namespace zk {
 namespace {
 
@@ -219,6 +221,7 @@ bool VirtualFilter::offers(REFIID iid) const
     if (iid == IVirtualSource::kIid) return desc_.file_source || desc_.duration >= 0;
     if (iid == IFileSourceFilter::kIid) return desc_.file_source;
     if (iid == IFileSinkFilter::kIid) return desc_.file_sink;
+    if (iid == ITimelineSink::kIid) return desc_.file_source || desc_.duration >= 0;
     return true;
 }
 
@@ -337,13 +340,37 @@ HRESULT VirtualFilter::Load(LPCOLESTR file, const AM_MEDIA_TYPE*)
 {
     if (!file) return E_POINTER;
     const std::string path = to_ansi(file);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
+    }
     VirtualMedia clip;
-    if (!find_virtual_media(path, clip)) return VFW_E_NOT_FOUND;
+    MediaInfo info;
+    std::string error;
+    HRESULT hr = S_OK;
+    if (!find_virtual_media(path, clip)) {
+        // Opened once to learn what the file holds; whoever plays it opens it again on its own
+        // thread, so nothing of the reader is shared between threads.
+        MediaFile media;
+        const MediaStatus status = media.open(path);
+        if (!status.ok()) {
+            error = status.text;
+            hr = status.code == kMediaNotFound ? VFW_E_NOT_FOUND
+                 : status.code == kMediaTooLarge || status.code == kMediaNoStream ? VFW_E_UNSUPPORTED_STREAM
+                                                                                   : VFW_E_INVALID_FILE_FORMAT;
+        } else {
+            info = media.info();
+            clip.duration = info.duration;
+        }
+    }
     std::lock_guard<std::mutex> guard(lock_);
+    load_error_ = error;
+    if (FAILED(hr)) return ZK_FAIL(hr);
     if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
     file_ = path;
     length_ = clip.duration;
     preroll_ = clip.preroll;
+    media_ = std::move(info);
     return S_OK;
 }
 
@@ -362,6 +389,49 @@ HRESULT VirtualFilter::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* mt)
     if (mt) *mt = AM_MEDIA_TYPE{};
     *file = file_.empty() ? nullptr : co_string(to_wide(file_.c_str()));
     return S_OK;
+}
+
+void VirtualFilter::SetTimeline(const SourceTimeline& timeline)
+{
+    std::shared_ptr<const std::function<void(const SourceTimeline&)>> listener;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        timeline_ = timeline;
+        listener = listener_;
+    }
+    if (listener) (*listener)(timeline);
+}
+
+void VirtualFilter::set_timeline_listener(std::function<void(const SourceTimeline&)> listener)
+{
+    auto shared = listener ? std::make_shared<const std::function<void(const SourceTimeline&)>>(std::move(listener)) : nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    listener_ = std::move(shared);
+}
+
+SourceTimeline VirtualFilter::timeline() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return timeline_;
+}
+
+MediaInfo VirtualFilter::media_info() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return media_;
+}
+
+std::string VirtualFilter::load_error() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return load_error_;
+}
+
+double SourceTimeline::position_at(REFERENCE_TIME now) const
+{
+    if (!moving) return base;
+    const double elapsed = now > start ? static_cast<double>(now - start) / 1e7 : 0.0;
+    return std::min(base + elapsed * rate, std::max(stop, base));
 }
 
 std::string VirtualFilter::current_file() const

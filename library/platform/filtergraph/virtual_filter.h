@@ -7,17 +7,26 @@
 // classes add interfaces through query_extra and may override the state operations, which is
 // how tests build filters that are slow to pause or that answer "intermediate".
 //
-// File sources learn their length from the media catalogue (set_virtual_media): the virtual
-// board plays no real media, so a test or a host says how long a named clip is.
+// File sources learn their length from the file itself, opened through the media reader when
+// the file is loaded (length, frame rate, field order, sound); a file that is missing or cannot
+// be decoded is refused with a code and a sentence (load_error). The media catalogue
+// (set_virtual_media) comes first: a test or a host may name a clip that does not exist on
+// disk and say how long it is.
+//
+// The graph tells its sources where its timeline stands (SetTimeline) every time that changes,
+// so a source can say which position is on show at any clock time without asking the graph
+// (the per-field path reads the source alone and never takes the graph's lock).
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/filtergraph/dshow_interfaces.h"
+#include "platform/media/media_file.h"
 
 namespace zk {
 
@@ -42,6 +51,27 @@ struct IVirtualSource : IUnknown {
     using Parent = IUnknown;
     // S_FALSE when the filter is a source that has nothing loaded yet.
     virtual HRESULT GetLength(double* duration, double* preroll) = 0;
+};
+
+// Where a graph's timeline stands: the position `base` at clock time `start`, moving on at
+// `rate` while `moving` (running and not held) up to `stop`, else resting at `base`.
+struct SourceTimeline {
+    bool moving = false;
+    double base = 0.0;
+    REFERENCE_TIME start = 0;
+    double rate = 1.0;
+    double stop = 0.0;
+    unsigned long long generation = 0; // counts the changes
+
+    // The position shown at clock time `now`.
+    double position_at(REFERENCE_TIME now) const;
+};
+
+// Internal: how the graph tells a source about its timeline.
+struct ITimelineSink : IUnknown {
+    static constexpr GUID kIid = make_guid("5A7E3C03-6B2D-4C1E-9A53-2F0D8E4B7C10");
+    using Parent = IUnknown;
+    virtual void SetTimeline(const SourceTimeline& timeline) = 0;
 };
 
 struct VirtualMedia {
@@ -86,7 +116,8 @@ private:
     std::vector<BYTE> format_;
 };
 
-class ZORVIK_API VirtualFilter : public ComObject<IBaseFilter, IVirtualSource, IFileSourceFilter, IFileSinkFilter> {
+class ZORVIK_API VirtualFilter
+    : public ComObject<IBaseFilter, IVirtualSource, IFileSourceFilter, IFileSinkFilter, ITimelineSink> {
 public:
     // `mrid` is the hardware resource the filter was created on (0 for none).
     explicit VirtualFilter(FilterDesc desc, DWORD mrid = 0);
@@ -111,6 +142,17 @@ public:
     HRESULT Load(LPCOLESTR file, const AM_MEDIA_TYPE* mt) override;
     HRESULT SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* mt) override;
     HRESULT GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* mt) override;
+    // ITimelineSink
+    void SetTimeline(const SourceTimeline& timeline) override;
+
+    SourceTimeline timeline() const;
+    // Called after every change of the timeline, on the thread that changed it, with the
+    // graph's lock held: it must only note the change. Null removes it.
+    void set_timeline_listener(std::function<void(const SourceTimeline&)> listener);
+    // What the loaded file holds (has_video and has_audio false for a catalogue clip).
+    MediaInfo media_info() const;
+    // Why the last Load failed ("" when it did not).
+    std::string load_error() const;
 
     const FilterDesc& desc() const { return desc_; }
     DWORD mrid() const { return mrid_; }
@@ -138,6 +180,10 @@ private:
     std::string file_;
     double length_ = -1.0;
     double preroll_ = 0.0;
+    MediaInfo media_;
+    std::string load_error_;
+    SourceTimeline timeline_;
+    std::shared_ptr<const std::function<void(const SourceTimeline&)>> listener_;
 };
 
 // Registers `desc` as a creatable class (CoCreateInstance and creation on a resource).

@@ -66,6 +66,8 @@ struct ProgramRecorder::Impl {
 
     // The caller's side.
     Frame canvas;
+    std::vector<std::int16_t> frame_audio; // the sound of the frame being assembled
+    bool field_audio_given = false;         // add_field_audio came for the next field
     bool have_first = false;  // the frame being assembled has its first field
     RecorderCounts counts;    // snapshots are counted by the worker in `snapshots`
 
@@ -75,6 +77,8 @@ struct ProgramRecorder::Impl {
     std::condition_variable buffer_free;  // a buffer came back, or the worker failed
     std::vector<Frame> queued; // oldest first; capacity for every buffer, so pushing never allocates
     std::vector<Frame> spare;  // every buffer is made at open
+    std::vector<std::vector<std::int16_t>> queued_audio; // the sound of each queued frame
+    std::vector<std::vector<std::int16_t>> spare_audio;
     bool stopping = false;
     RecorderStatus worker_status;
     long long snapshots = 0;
@@ -91,17 +95,22 @@ struct ProgramRecorder::Impl {
     }
 
     void run_worker();
-    RecorderStatus write_frame(const Frame& frame);
+    RecorderStatus write_frame(const Frame& frame, const std::vector<std::int16_t>& audio);
+    void add_audio(std::span<const std::int16_t> stereo);
     RecorderStatus submit_frame(bool have_second);
     RecorderStatus add(FieldParity parity, std::span<const std::uint32_t> pixels, std::size_t stride, bool whole_picture);
     RecorderStatus stop();
 };
 
-RecorderStatus ProgramRecorder::Impl::write_frame(const Frame& frame)
+RecorderStatus ProgramRecorder::Impl::write_frame(const Frame& frame, const std::vector<std::int16_t>& audio)
 {
     if (video.is_open()) {
         RecorderStatus s = video.write(frame);
         if (!s.ok()) return s;
+        if (settings.audio) {
+            s = video.write_audio(audio);
+            if (!s.ok()) return s;
+        }
     }
     const long long index = frames_done++;
     if (!settings.snapshot_dir.empty() && index % settings.snapshot_every == 0) {
@@ -117,6 +126,7 @@ void ProgramRecorder::Impl::run_worker()
 {
     for (;;) {
         Frame frame;
+        std::vector<std::int16_t> audio;
         bool failed = false;
         {
             std::unique_lock<std::mutex> guard(lock);
@@ -124,14 +134,17 @@ void ProgramRecorder::Impl::run_worker()
             if (queued.empty()) return;
             frame = std::move(queued.front());
             queued.erase(queued.begin());
+            audio = std::move(queued_audio.front());
+            queued_audio.erase(queued_audio.begin());
             failed = !worker_status.ok();
         }
         // After a failure the rest is not written, but the buffers still come back so the
         // caller never waits for them.
-        RecorderStatus status = failed ? RecorderStatus{} : write_frame(frame);
+        RecorderStatus status = failed ? RecorderStatus{} : write_frame(frame, audio);
         std::lock_guard<std::mutex> guard(lock);
         if (!status.ok() && worker_status.ok()) worker_status = std::move(status);
         spare.push_back(std::move(frame));
+        spare_audio.push_back(std::move(audio));
         buffer_free.notify_all();
     }
 }
@@ -141,17 +154,24 @@ void ProgramRecorder::Impl::run_worker()
 RecorderStatus ProgramRecorder::Impl::submit_frame(bool have_second)
 {
     Frame frame;
+    std::vector<std::int16_t> audio;
     {
         std::unique_lock<std::mutex> guard(lock);
         buffer_free.wait(guard, [&] { return !spare.empty() || !worker_status.ok(); });
         if (!worker_status.ok()) return worker_status;
         frame = std::move(spare.back());
         spare.pop_back();
+        audio = std::move(spare_audio.back());
+        spare_audio.pop_back();
     }
     std::copy(canvas.begin(), canvas.end(), frame.begin());
+    audio.swap(frame_audio);
+    frame_audio.clear();
+    counts.audio_samples += static_cast<long long>(audio.size() / 2);
     {
         std::lock_guard<std::mutex> guard(lock);
         queued.push_back(std::move(frame));
+        queued_audio.push_back(std::move(audio));
     }
     frame_ready.notify_one();
     ++counts.frames;
@@ -177,6 +197,8 @@ RecorderStatus ProgramRecorder::Impl::add(FieldParity parity, std::span<const st
     }
 
     const bool first = parity == FieldParity::first;
+    if (settings.audio && !field_audio_given) add_audio({}); // a field without sound is silence
+    field_audio_given = false;
     // A first field while the previous one still waits for its second: that frame is
     // finished as it stands, its second field held from the frame before.
     if (first && have_first) {
@@ -198,6 +220,18 @@ RecorderStatus ProgramRecorder::Impl::add(FieldParity parity, std::span<const st
         return {};
     }
     return submit_frame(true);
+}
+
+// Appends the next field's sound to the frame's, cut or padded to the field's span. The sound
+// of a first field that ends a half-done frame goes out with that frame: every field's span
+// is written once and in order, so the sound stays as long as the pictures.
+void ProgramRecorder::Impl::add_audio(std::span<const std::int16_t> stereo)
+{
+    const auto want = static_cast<std::size_t>(audio_samples_of_field(settings.standard, counts.fields)) * 2;
+    const std::size_t have = std::min(want, stereo.size() & ~std::size_t{1});
+    frame_audio.insert(frame_audio.end(), stereo.begin(), stereo.begin() + static_cast<std::ptrdiff_t>(have));
+    frame_audio.resize(frame_audio.size() + (want - have), 0);
+    field_audio_given = true;
 }
 
 RecorderStatus ProgramRecorder::Impl::stop()
@@ -261,6 +295,7 @@ int ProgramRecorder::open(const RecorderSettings& settings)
         format.width = settings.width;
         format.height = settings.height;
         format.codec = settings.codec;
+        format.audio = settings.audio;
         // Two fields a frame: 60000/1001 fields make 30000/1001 frames, 50 fields 25.
         format.rate_num = settings.standard == 1 ? 30000 : 25;
         format.rate_den = settings.standard == 1 ? 1001 : 1;
@@ -272,6 +307,9 @@ int ProgramRecorder::open(const RecorderSettings& settings)
         m.canvas.assign(pixels, 0u);
         m.queued.reserve(static_cast<std::size_t>(settings.queue_frames));
         m.spare.assign(static_cast<std::size_t>(settings.queue_frames), Frame(pixels));
+        m.queued_audio.reserve(static_cast<std::size_t>(settings.queue_frames));
+        m.spare_audio.assign(static_cast<std::size_t>(settings.queue_frames), {});
+        for (auto& a : m.spare_audio) a.reserve(4096);
         m.worker = std::thread([&m] { m.run_worker(); });
     } catch (const std::exception& e) {
         // Out of memory for the frames, or no thread to be had: nothing has started.
@@ -294,6 +332,34 @@ int ProgramRecorder::add_field_lines(FieldParity parity, std::span<const std::ui
     return s.ok() ? kRecorderOk : impl_->fail(std::move(s)).code;
 }
 
+int ProgramRecorder::add_field_audio(std::span<const std::int16_t> stereo)
+{
+    Impl& m = *impl_;
+    if (!m.open) return m.fail(ZK_RECORDER_FAIL(kRecorderNotOpen, "nothing is being recorded")).code;
+    if (!m.settings.audio) return m.fail(ZK_RECORDER_FAIL(kRecorderBadArgument, "this recording has no sound")).code;
+    // Given twice for one field: the later sound counts.
+    if (m.field_audio_given) {
+        const auto drop = static_cast<std::size_t>(audio_samples_of_field(m.settings.standard, m.counts.fields)) * 2;
+        m.frame_audio.resize(m.frame_audio.size() - std::min(drop, m.frame_audio.size()));
+    }
+    m.add_audio(stereo);
+    return kRecorderOk;
+}
+
+int ProgramRecorder::field_audio_samples() const
+{
+    return audio_samples_of_field(impl_->settings.standard, impl_->counts.fields);
+}
+
+int ProgramRecorder::audio_samples_of_field(int standard, long long index)
+{
+    if (index < 0) return 0;
+    // Field i spans [i, i + 1) field periods: 1001/60000 s or 1/50 s.
+    const long long num = standard == 1 ? 1001 : 1, den = standard == 1 ? 60000 : 50;
+    auto edge = [&](long long i) { return i * kRecordedSampleRate * num / den; };
+    return static_cast<int>(edge(index + 1) - edge(index));
+}
+
 int ProgramRecorder::close()
 {
     if (!impl_->open) return impl_->fail(ZK_RECORDER_FAIL(kRecorderNotOpen, "nothing is being recorded")).code;
@@ -304,6 +370,11 @@ int ProgramRecorder::close()
 bool ProgramRecorder::is_open() const
 {
     return impl_->open;
+}
+
+bool ProgramRecorder::records_audio() const
+{
+    return impl_->open && impl_->settings.audio;
 }
 
 RecorderCounts ProgramRecorder::counts() const
@@ -336,6 +407,7 @@ std::unique_ptr<ProgramRecorder> recorder_from_environment(int standard, int wid
     s.standard = standard;
     s.width = width;
     s.height = height;
+    s.audio = !s.video_path.empty();
     auto recorder = std::make_unique<ProgramRecorder>();
     (void)recorder->open(s);
     return recorder;

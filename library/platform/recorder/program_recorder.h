@@ -24,6 +24,12 @@
 // The caller only copies lines: frames are encoded on a worker thread behind a bounded queue;
 // when the encoder falls behind by a whole queue the caller waits rather than losing frames.
 //
+// With `audio` set the file has a second stream: the board's sound, 16-bit stereo PCM at
+// 48 kHz. Each field carries the samples of its own span of board time, so the sound is
+// always exactly as long as the pictures (800 or 801 samples a field at 59.94 fields a
+// second, 960 at 50); sound given for a field is cut or padded with silence to that count,
+// and a field given none is silence.
+//
 // Turning recording on from outside the host: recorder_from_environment() reads
 //   ZORVIK_RECORD=/path/out.mkv          the video file to write
 //   ZORVIK_RECORD_SNAPSHOTS=/path/dir    a folder for one PAM picture per frame
@@ -42,6 +48,9 @@
 #include "core/zorvik_api.h"
 
 namespace zk {
+
+// The board's sound in a recording: samples a second.
+inline constexpr int kRecordedSampleRate = 48000;
 
 enum RecorderResult : int {
     kRecorderOk = 0,
@@ -76,6 +85,7 @@ struct RecorderSettings {
     int height = 486;
     RecorderCodec codec = RecorderCodec::utvideo;
     int queue_frames = 8;     // frames that may wait for the encoder before add_field waits
+    bool audio = false;       // a sound stream beside the pictures (video files only)
 };
 
 // What a recorder has done so far.
@@ -84,6 +94,7 @@ struct RecorderCounts {
     long long frames = 0;          // frames completed and handed to the writer
     long long held_fields = 0;     // fields of completed frames that kept the previous frame's lines
     long long snapshots = 0;       // PAM pictures written
+    long long audio_samples = 0;   // stereo sample pairs handed to the writer with their frames
 };
 
 class ZORVIK_API ProgramRecorder {
@@ -104,11 +115,21 @@ public:
     // or the second field's 0, 2, 4, ..., `stride` pixels apart.
     int add_field_lines(FieldParity parity, std::span<const std::uint32_t> lines, std::size_t stride);
 
+    // The sound of the next field (interleaved stereo), given before that field's pictures;
+    // it is cut or padded to field_audio_samples(). Only with RecorderSettings::audio.
+    int add_field_audio(std::span<const std::int16_t> stereo);
+    // Sample pairs the next field carries.
+    int field_audio_samples() const;
+    // Sample pairs of field `index` (from 0) on a video standard: the fields' spans of board
+    // time at 48 kHz, so any run of fields holds exactly its duration of sound.
+    static int audio_samples_of_field(int standard, long long index);
+
     // Completes a frame left half done, writes what waits, and finishes the file.
     int close();
 
     // For the thread that feeds the recorder, like the calls above.
     bool is_open() const;
+    bool records_audio() const; // open, with a sound stream
     RecorderCounts counts() const;
     const std::string& last_error() const;
 

@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
+#include <climits>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -90,6 +92,8 @@ struct VideoWriter::State {
     std::unique_ptr<AVPacket, PacketDeleter> packet;
     PixelLayout layout = PixelLayout::bgra;
     AVStream* stream = nullptr;
+    AVStream* audio = nullptr;
+    long long audio_samples = 0;
     std::string path;
     std::size_t pixels = 0;
     long long frames = 0;
@@ -188,6 +192,21 @@ RecorderStatus VideoWriter::open(const std::string& path, const VideoFormat& f)
     if (avcodec_parameters_from_context(s->stream->codecpar, c) < 0)
         return ZK_RECORDER_FAIL(kRecorderEncoderFailed, "cannot describe the video stream");
 
+    if (f.audio) {
+        // Sound needs no encoder: 16-bit PCM packets go to the file as they are.
+        s->audio = avformat_new_stream(oc, nullptr);
+        if (!s->audio) return ZK_RECORDER_FAIL(kRecorderEncoderFailed, "out of memory for the sound stream");
+        AVCodecParameters* a = s->audio->codecpar;
+        a->codec_type = AVMEDIA_TYPE_AUDIO;
+        a->codec_id = AV_CODEC_ID_PCM_S16LE;
+        a->sample_rate = kRecordedSampleRate;
+        av_channel_layout_default(&a->ch_layout, 2);
+        a->bits_per_coded_sample = 16;
+        a->block_align = 4;
+        a->bit_rate = static_cast<int64_t>(kRecordedSampleRate) * 4 * 8;
+        s->audio->time_base = AVRational{1, kRecordedSampleRate};
+    }
+
     err = avio_open(&oc->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (err < 0) return ZK_RECORDER_FAIL(kRecorderCannotCreate, "cannot create " + path + ": " + av_text(err));
     err = avformat_write_header(oc, nullptr);
@@ -216,6 +235,37 @@ RecorderStatus VideoWriter::write(std::span<const std::uint32_t> pixels)
     if (err < 0) return ZK_RECORDER_FAIL(kRecorderEncoderFailed, "the encoder refused a frame of " + s.path + ": " + av_text(err));
     ++s.frames;
     return s.drain();
+}
+
+RecorderStatus VideoWriter::write_audio(std::span<const std::int16_t> samples)
+{
+    if (!state_) return ZK_RECORDER_FAIL(kRecorderNotOpen, "no video file is open");
+    State& s = *state_;
+    if (!s.audio) return ZK_RECORDER_FAIL(kRecorderBadArgument, "the file was opened without sound");
+    if (samples.size() % 2 != 0) return ZK_RECORDER_FAIL(kRecorderBadArgument, "stereo sound comes in pairs of samples");
+    if (samples.empty()) return {};
+    const std::size_t bytes = samples.size() * sizeof(std::int16_t);
+    if (bytes > static_cast<std::size_t>(INT_MAX)) return ZK_RECORDER_FAIL(kRecorderBadArgument, "too much sound at once");
+    AVPacket* pkt = s.packet.get();
+    av_packet_unref(pkt);
+    if (av_new_packet(pkt, static_cast<int>(bytes)) < 0) return ZK_RECORDER_FAIL(kRecorderEncoderFailed, "out of memory for sound");
+    // The file is little-endian; so is every machine this builds for.
+    std::memcpy(pkt->data, samples.data(), bytes);
+    const auto n = static_cast<long long>(samples.size() / 2);
+    pkt->pts = pkt->dts = s.audio_samples;
+    pkt->duration = n;
+    pkt->stream_index = s.audio->index;
+    pkt->flags |= AV_PKT_FLAG_KEY;
+    av_packet_rescale_ts(pkt, AVRational{1, kRecordedSampleRate}, s.audio->time_base);
+    const int err = av_interleaved_write_frame(s.format.get(), pkt);
+    if (err < 0) return ZK_RECORDER_FAIL(kRecorderCannotCreate, "cannot write " + s.path + ": " + av_text(err));
+    s.audio_samples += n;
+    return {};
+}
+
+long long VideoWriter::audio_samples() const
+{
+    return state_ ? state_->audio_samples : 0;
 }
 
 RecorderStatus VideoWriter::finish()

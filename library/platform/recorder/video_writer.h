@@ -23,6 +23,7 @@ struct VideoFormat {
     int rate_num = 30000; // frames a second, as a fraction
     int rate_den = 1001;
     RecorderCodec codec = RecorderCodec::ffv1;
+    bool audio = false; // a second stream: 16-bit stereo PCM at 48 kHz
 };
 
 class VideoWriter {
@@ -37,12 +38,15 @@ public:
     RecorderStatus open(const std::string& path, const VideoFormat& format);
     // One frame of width × height pixels, rows packed.
     RecorderStatus write(std::span<const std::uint32_t> frame);
+    // Stereo samples (interleaved, 16-bit) that follow the sound written so far.
+    RecorderStatus write_audio(std::span<const std::int16_t> samples);
     // Drains the encoder and closes the file; frames written: frames(). A file that got no
     // frame is removed (readers refuse one).
     RecorderStatus finish();
 
     bool is_open() const;
     long long frames() const;
+    long long audio_samples() const; // stereo pairs written
 
 private:
     struct State;

@@ -387,8 +387,21 @@ MixerState MixerModel::state() const
     return state_;
 }
 
+void MixerModel::set_field_hook(FieldHook hook)
+{
+    auto shared = hook ? std::make_shared<const FieldHook>(std::move(hook)) : nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    hook_ = std::move(shared);
+}
+
 MixerState MixerModel::state_for_field(long long field)
 {
+    std::shared_ptr<const FieldHook> hook;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        hook = hook_;
+    }
+    if (hook) (*hook)(field);
     std::lock_guard<std::mutex> guard(lock_);
     const long long frame = field >= 0 ? field / 2 : (field - 1) / 2;
     for (ChannelState& c : state_.channels) {

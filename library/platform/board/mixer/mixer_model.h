@@ -21,6 +21,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -122,6 +123,10 @@ public:
 
     // The host's side: a picture as a channel's live input (null removes it).
     void set_live_input(int channel, std::shared_ptr<const StillPicture> picture);
+    // Called at the start of state_for_field(field), outside the model's lock, to set the
+    // live inputs of that field (the board's clip players); it must not wait for anything.
+    using FieldHook = std::function<void(long long field)>;
+    void set_field_hook(FieldHook hook);
 
     MixerState state() const;
     // The state at board field `field`: channels that are due take their input first.
@@ -136,6 +141,7 @@ private:
     mutable std::mutex lock_;
     std::map<std::string, std::vector<const void*>> owners_; // per family, one slot per unit
     MixerState state_;
+    std::shared_ptr<const FieldHook> hook_;
 };
 
 // The mixer model of a board, made on first use and kept with the board.
