@@ -7,16 +7,6 @@
 # beside them as PNG files (out/<clip>_NNN.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/record-clips.sh
 
-cmake --preset release >/dev/null
-cmake --build --preset release --target test_effects
-mkdir -p out
-ZORVIK_CLIPS_DIR="$PWD/out" build/release/bin/test_effects --gtest_also_run_disabled_tests \
-  --gtest_filter='OnAirClips.*'
-
-if command -v ffmpeg >/dev/null; then
-  for clip in anime_hold_passes clock_running; do
-    ffmpeg -v error -y -i "out/$clip.mkv" -vf "select='not(mod(n\,30))'" -fps_mode vfr "out/${clip}_%03d.png"
-    echo "frames: out/${clip}_*.png"
-  done
-fi
+record_clips test_effects 'OnAirClips.*' 30 anime_hold_passes clock_running

@@ -7,9 +7,6 @@
 #          -vsync vfr out/fades_%03d.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/record-clips.sh
 
-cmake --preset release >/dev/null
-cmake --build build/release --target test_effects -j2
-mkdir -p out
-ZORVIK_CLIPS_OUT="$PWD/out" build/release/bin/test_effects --gtest_also_run_disabled_tests \
-    --gtest_filter='FadeSlideClips.*'
+record_clips test_effects 'FadeSlideClips.*' 15 fades slides

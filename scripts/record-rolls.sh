@@ -9,16 +9,6 @@
 #   ffmpeg -i out/roll_fast.mkv -vf 'field=bottom,select=between(n\,10\,13)' -fps_mode vfr out/f_%02d.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/record-clips.sh
 
-cmake --preset release >/dev/null
-cmake --build build/release --target test_effects -j2
-mkdir -p out
-ZORVIK_CLIPS_OUT="$PWD/out" build/release/bin/test_effects --gtest_also_run_disabled_tests \
-    --gtest_filter='RollClips.*'
-
-if command -v ffmpeg >/dev/null; then
-  for clip in roll_slow roll_fast crawl_slow crawl_fast pushes; do
-    ffmpeg -v error -y -i "out/$clip.mkv" -vf "select='not(mod(n\,40))'" -fps_mode vfr "out/${clip}_%03d.png"
-    echo "frames: out/${clip}_*.png"
-  done
-fi
+record_clips test_effects 'RollClips.*' 40 roll_slow roll_fast crawl_slow crawl_fast pushes

@@ -7,9 +7,6 @@
 #   ffmpeg -i out/wipes.mkv -vf 'select=not(mod(n\,10))' -vsync vfr out/wipes_%03d.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/record-clips.sh
 
-cmake --preset release >/dev/null
-cmake --build build/release --target test_effects -j2
-mkdir -p out
-ZORVIK_CLIPS_OUT="$PWD/out" build/release/bin/test_effects --gtest_also_run_disabled_tests \
-    --gtest_filter='WipeDveClips.*'
+record_clips test_effects 'WipeDveClips.*' 10 dve_presets dve_slides wipes
