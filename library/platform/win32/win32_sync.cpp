@@ -836,6 +836,9 @@ std::uintptr_t _beginthreadex(void*, unsigned, THREAD_START start, void* argumen
     HANDLE handle = make_handle(object);
     if (!handle) return 0;
     Sync& s = sync_state();
+    // Whether the thread could not be started: the object's own flag may already be set by a
+    // thread that ran and ended, and is read only under the lock.
+    bool not_started = false;
     {
         std::lock_guard<std::mutex> guard(s.lock);
         object->record->name = "thread " + std::to_string(handle_key(handle) / 4);
@@ -867,9 +870,10 @@ std::uintptr_t _beginthreadex(void*, unsigned, THREAD_START start, void* argumen
         } catch (...) {
             remove_participant_locked(s, *object->record);
             object->finished = true;
+            not_started = true;
         }
     }
-    if (object->finished) {
+    if (not_started) {
         CloseHandle(handle);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
