@@ -11,12 +11,11 @@
 // budget being a quarter of it, in wall time and in the process's processor time. Run it on
 // one core (taskset -c 1), as the board's host would run the controller beside everything else.
 //
-// As measured on the shared build machine (taskset -c 1, load average 7 to 13 on two cores):
-// median 0.84-0.89 ms a field, 5.0-5.3 % of the period in both wall and processor time; 99th
-// percentile 36 % (wall); worst 58-60 % wall (9.7-10 ms), 35-36 % processor time. Fields
-// above 2 ms of processor time are about one in 800, scattered over the rounds (not the start
-// or the end of a round, nor the journal's emptying); the wall-time tail is mostly the
-// machine's other work on the same core.
+// As measured (taskset -c 1, the machine's other core busy): median 0.77-0.79 ms a field (4.6-4.7 %
+// of the period), 99th percentile 6.4-7.0 %, worst 5.1-5.7 ms (31-34 %). The fields costly in
+// processor time are the first fields of the first rounds, where the 32 fade players start their
+// threads on new stacks (3-5 ms); later rounds cost about 1 ms there. The other slow fields are
+// wall time only: the process waiting for its core.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
