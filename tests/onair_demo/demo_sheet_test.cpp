@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -27,13 +26,6 @@
 #include "support/test_support.h"
 
 namespace {
-
-// A temporary file of this process's own: test programs run at once never share one.
-std::string own_temp_path(const std::string& name)
-{
-    static const std::string tag = std::to_string(std::random_device{}());
-    return zt::temp_path("onair_demo_" + tag + "_" + name);
-}
 
 const std::string kDemoSheet = ZORVIK_SAMPLES "/onair/demo.cue";
 const std::string kDemoFolder = ZORVIK_SAMPLES "/onair";
@@ -54,7 +46,7 @@ oa::CueSheet demo_sheet_on_bundled_font()
 TEST(DemoSheetGolden, AShortCutRecordedHeadlessReadsBackAsTheGoldensOnBundledFonts)
 {
     zk::RegistryOverride registry{zt::built_in_registry()};
-    const std::string video = own_temp_path("demo_cut.mkv");
+    const std::string video = zt::process_temp_path("demo_cut.mkv");
     {
         oa::RunnerOptions options;
         options.record_path = video;

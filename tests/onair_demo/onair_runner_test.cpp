@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -20,13 +19,6 @@
 #include "support/test_support.h"
 
 namespace {
-
-// A temporary file of this process's own: test programs run at once never share one.
-std::string own_temp_path(const std::string& name)
-{
-    static const std::string tag = std::to_string(std::random_device{}());
-    return zt::temp_path("onair_demo_" + tag + "_" + name);
-}
 
 oa::CueSheet sheet_of(const std::string& text)
 {
@@ -215,7 +207,7 @@ class OnAirHeadless : public OnAirRunnerTest {
 protected:
     static std::string write_sheet(const std::string& name, const std::string& text)
     {
-        const std::string path = own_temp_path(name);
+        const std::string path = zt::process_temp_path(name);
         std::ofstream(path) << text;
         return path;
     }
@@ -234,19 +226,19 @@ protected:
 TEST_F(OnAirHeadless, ABadSheetIsExitTwoWithItsLineAndNothingRecorded)
 {
     const std::string sheet = write_sheet("bad.cue", "0 clear\n5 explode\n");
-    const std::string video = own_temp_path("bad.mkv");
+    const std::string video = zt::process_temp_path("bad.mkv");
     std::filesystem::remove(video);
     EXPECT_EQ(run({"--cue", sheet, "--record", video, "--fields", "10"}), 2);
     EXPECT_NE(err.str().find("bad.cue: line 2: unknown operation 'explode'"), std::string::npos) << err.str();
     EXPECT_FALSE(std::filesystem::exists(video));
-    EXPECT_EQ(run({"--cue", own_temp_path("missing.cue"), "--record", video}), 2);
+    EXPECT_EQ(run({"--cue", zt::process_temp_path("missing.cue"), "--record", video}), 2);
     EXPECT_NE(err.str().find("cannot read the cue sheet"), std::string::npos) << err.str();
 }
 
 TEST_F(OnAirHeadless, ARefusedCueFailsTheRunAndIsNamed)
 {
     const std::string sheet = write_sheet("refused.cue", "0 clear\n2 image \"nowhere.tga\" 0 0\n");
-    EXPECT_EQ(run({"--cue", sheet, "--record", own_temp_path("refused.mkv"), "--fields", "6"}), 1);
+    EXPECT_EQ(run({"--cue", sheet, "--record", zt::process_temp_path("refused.mkv"), "--fields", "6"}), 1);
     EXPECT_NE(err.str().find("line 2: image -> -1"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("1 cue(s) refused"), std::string::npos) << err.str();
 }
@@ -254,7 +246,7 @@ TEST_F(OnAirHeadless, ARefusedCueFailsTheRunAndIsNamed)
 TEST_F(OnAirHeadless, RecordsEveryFieldAsFramesAndSaysWhere)
 {
     const std::string sheet = write_sheet("small.cue", "0 clearbank 0 0xFF336699\n");
-    const std::string video = own_temp_path("small.mkv");
+    const std::string video = zt::process_temp_path("small.mkv");
     EXPECT_EQ(run({"--cue", sheet, "--record", video, "--fields", "20"}), 0) << err.str();
     EXPECT_EQ(out.str(), "recorded 10 frames (20 fields) of program out to " + video + "\n");
     EXPECT_GT(std::filesystem::file_size(video), 0u);

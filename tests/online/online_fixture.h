@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -54,7 +53,7 @@ class OnlineTestFolder {
 public:
     explicit OnlineTestFolder(const std::string& area)
     {
-        static const std::string run = std::to_string(std::random_device{}());
+        const std::string& run = zt::process_tag();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "." + info->name() + "." + run;
         for (char& c : name)

@@ -19,6 +19,17 @@ std::string temp_path(const std::string& name)
     return p;
 }
 
+const std::string& process_tag()
+{
+    static const std::string tag = std::to_string(std::random_device{}());
+    return tag;
+}
+
+std::string process_temp_path(const std::string& name)
+{
+    return temp_path("p" + process_tag() + "_" + name);
+}
+
 std::string data_path(const std::string& name)
 {
     return std::string(ZORVIK_TEST_DATA) + "/" + name;

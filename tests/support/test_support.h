@@ -16,6 +16,10 @@ std::uint32_t test_seed();
 
 // A fresh path under the build's test folder: <tmp>/<name>, any old file removed.
 std::string temp_path(const std::string& name);
+// A token drawn once per test process, and temp_path of a name carrying it: test programs run
+// at once never share (or remove) each other's files.
+const std::string& process_tag();
+std::string process_temp_path(const std::string& name);
 std::string data_path(const std::string& name);
 
 // Random pixels; `keys` chooses how keys are drawn: 0 any, 1 mostly 0 or 255 (captions).
